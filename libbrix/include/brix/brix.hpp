@@ -1,0 +1,50 @@
+// libbrix: BRIX requirement text in, a requirements document or an exact error
+// out. Include this one header and link the one library.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "brix/error.hpp"
+#include "brix/error_chain.hpp"
+#include "brix/model.hpp"
+#include "brix/result.hpp"
+#include "brix/rule.hpp"
+
+namespace brix {
+
+// The successful result of parsing a whole file.
+struct ParseResult {
+  BRIXQueryFile parsed_brix_file;
+
+  // The requirements document as compact JSON (no white space).
+  Result<std::string> to_string() const;
+  // The requirements document as JSON indented by two spaces.
+  Result<std::string> to_string_pretty() const;
+
+  friend bool operator==(const ParseResult&, const ParseResult&) = default;
+};
+
+// Values for a file's extern declarations, keyed by the name as written,
+// leading "$" included.
+using ExternValues = std::unordered_map<std::string, VarValue>;
+
+// Parses a whole BRIX file. The text must be UTF-8; invalid UTF-8 is reported
+// as an error naming the first bad byte's offset.
+Result<ParseResult> parse(std::string_view text);
+Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals);
+
+// Parses the text of one value, as supplied for an extern. Text after the
+// value is ignored.
+Result<VarValue> parse_extern_value(std::string_view text);
+
+// Appends the JSON document to `out`, so callers can reuse one buffer.
+void write_json(const BRIXQueryFile& file, std::string& out);
+void write_json_pretty(const BRIXQueryFile& file, std::string& out);
+
+// The one-line diagnostic text form ("ParseResult { parsed_brix_file: ... }").
+std::string diagnostic_text(const ParseResult& result);
+std::string diagnostic_text(const VarValue& value);
+
+}  // namespace brix
