@@ -169,7 +169,7 @@ class JsonWriter {
   // A selector is a one-key object naming its variant.
   void selector(const Selector& s) {
     open('{');
-    std::visit([this](const auto& v) { payload(v); }, s.value);
+    std::visit([this](const auto& v) { this->payload(v); }, s.value);
     close('}');
   }
 
