@@ -4,9 +4,11 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "brix/brix.hpp"
 #include "model/unicode_properties.hpp"

@@ -5,9 +5,11 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "brix/brix.hpp"
 
