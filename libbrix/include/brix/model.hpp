@@ -47,13 +47,16 @@ struct Class {
 
 // How many of the selected courses count.
 struct Quantity {
+  // No default member initialisers in the nested alternatives: they would keep
+  // Quantity itself from being default-constructible. A default Quantity is
+  // Single with the value 0 (value-initialised).
   struct Single {
-    std::uint16_t value = 0;
+    std::uint16_t value;
     friend bool operator==(const Single&, const Single&) = default;
   };
   struct Many {
-    std::uint16_t from = 0;
-    std::uint16_t to = 0;
+    std::uint16_t from;
+    std::uint16_t to;
     friend bool operator==(const Many&, const Many&) = default;
   };
   std::variant<Single, Many> value;
