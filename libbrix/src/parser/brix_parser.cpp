@@ -114,26 +114,6 @@ Result<Argument> build_argument(Pair query_argument, const VariableTable& table)
 
 }  // namespace
 
-std::string_view kind_name(const VarValue& value) {
-  static constexpr std::array<std::string_view, 5> kNames{"selector list", "selector", "quantity",
-                                                          "string", "class"};
-  static_assert(std::variant_size_v<VarValue::Variant> == kNames.size());
-  return kNames[value.value.index()];
-}
-
-void VariableTable::bind(std::string_view name, VarValue value) {
-  values_.insert_or_assign(name, std::move(value));
-}
-
-Result<const VarValue*> VariableTable::lookup(Pair variable) const {
-  std::string_view name = variable.as_str();
-  if (!values_.empty()) {
-    auto it = values_.find(name);
-    if (it != values_.end()) return &it->second;
-  }
-  return report(variable, cat({"undefined variable `", name, "`"}));
-}
-
 Result<BRIXQueryFile> BRIXParser::parse_file(Pair file, ExternValues externals) {
   if (file.rule() != Rule::file) return plain("expected file");
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "brix/brix.hpp"
+#include "parser/variable_table.hpp"
 #include "peg/tree.hpp"
 
 namespace brix::detail {
@@ -19,27 +19,6 @@ Result<BRIXQueryFile> parse_file(Pair file, ExternValues externals);
 
 // Builds one value from a `var_value` node with an empty variable table.
 Result<VarValue> parse_extern_var_value(Pair var_value);
-
-// The name of a value's kind as used in mismatch messages ("selector list").
-std::string_view kind_name(const VarValue& value);
-
-// The variables of one file, keyed by the name as written ("$" included).
-// Keys borrow the source text, which outlives the table.
-class VariableTable {
- public:
-  // Adds or replaces a binding.
-  void bind(std::string_view name, VarValue value);
-
-  // The value bound to the `variable` leaf's name, or the "undefined variable"
-  // report on the leaf. The value stays owned by the table.
-  Result<const VarValue*> lookup(Pair variable) const;
-
-  bool empty() const { return values_.empty(); }
-  void reserve(std::size_t count) { values_.reserve(count); }
-
- private:
-  std::unordered_map<std::string_view, VarValue> values_;
-};
 
 // Nothing on success, or the error that ended the operation.
 using Status = std::optional<ErrorChain>;
