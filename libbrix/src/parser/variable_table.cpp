@@ -66,6 +66,7 @@ void VariableTable::rehash(std::size_t slot_count) {
 }
 
 void VariableTable::reserve(std::size_t count) {
+  if (count == 0) return;
   entries_.reserve(count);
   std::size_t wanted = std::bit_ceil(std::max(kMinSlots, count * 2));
   if (wanted > slots_.size()) rehash(wanted);
