@@ -20,7 +20,7 @@ namespace brix::detail::peg {
 // Byte length of the UTF-8 character at the position, or 0 at the end of the
 // input. A malformed or truncated sequence counts as one byte, so a character
 // never swallows an ASCII byte that follows it.
-inline std::uint32_t char_length(const State& s) {
+BRIX_ALWAYS_INLINE inline std::uint32_t char_length(const State& s) {
   if (s.at_end()) return 0;
   const unsigned char lead = s.peek();
   std::uint32_t len = 1;
@@ -39,14 +39,14 @@ inline std::uint32_t char_length(const State& s) {
 }
 
 // A literal, matched byte for byte.
-inline bool literal(State& s, std::string_view text) {
+BRIX_ALWAYS_INLINE inline bool literal(State& s, std::string_view text) {
   if (s.size - s.pos < text.size()) return false;
   if (std::memcmp(s.input + s.pos, text.data(), text.size()) != 0) return false;
   s.pos += static_cast<std::uint32_t>(text.size());
   return true;
 }
 
-inline bool literal(State& s, char c) {
+BRIX_ALWAYS_INLINE inline bool literal(State& s, char c) {
   if (s.at_end() || s.input[s.pos] != c) return false;
   ++s.pos;
   return true;
@@ -56,7 +56,7 @@ inline bool literal(State& s, char c) {
 // ASCII, and every byte of a multi-byte character is at least 0x80, so a byte
 // comparison decides for any character.
 template <char Lo, char Hi>
-inline bool range(State& s) {
+BRIX_ALWAYS_INLINE inline bool range(State& s) {
   static_assert(Lo >= 0 && Hi >= Lo, "ranges must lie within ASCII");
   if (s.at_end()) return false;
   const unsigned char c = s.peek();
@@ -66,20 +66,20 @@ inline bool range(State& s) {
 }
 
 // Any one character; fails only at the end of the input.
-inline bool any(State& s) {
+BRIX_ALWAYS_INLINE inline bool any(State& s) {
   const std::uint32_t len = char_length(s);
   s.pos += len;
   return len != 0;
 }
 
-inline bool soi(const State& s) {
+BRIX_ALWAYS_INLINE inline bool soi(const State& s) {
   return s.pos == 0;
 }
 
 // a ~ b ~ ...: on failure the position and the token list return to where
 // the sequence began.
 template <auto Skip, class First, class... Rest>
-inline bool sequence(State& s, First first, Rest... rest) {
+BRIX_ALWAYS_INLINE inline bool sequence(State& s, First first, Rest... rest) {
   const std::uint32_t pos = s.pos;
   const std::size_t len = s.tokens.size();
   if (first(s) && ((Skip(s), rest(s)) && ...)) return true;
@@ -89,12 +89,12 @@ inline bool sequence(State& s, First first, Rest... rest) {
 }
 
 template <class... Alts>
-inline bool choice(State& s, Alts... alts) {
+BRIX_ALWAYS_INLINE inline bool choice(State& s, Alts... alts) {
   return (alts(s) || ...);
 }
 
 template <class A>
-inline bool optional(State& s, A a) {
+BRIX_ALWAYS_INLINE inline bool optional(State& s, A a) {
   a(s);
   return true;
 }
@@ -102,7 +102,7 @@ inline bool optional(State& s, A a) {
 // a*: greedy. Between repetitions the skip runs, but a failed (skip ~ a) puts
 // the position back before its skip, so trailing whitespace stays outside.
 template <auto Skip, class A>
-inline bool zero_or_more(State& s, A a) {
+BRIX_ALWAYS_INLINE inline bool zero_or_more(State& s, A a) {
   if (!a(s)) return true;
   for (;;) {
     const std::uint32_t pos = s.pos;
@@ -118,13 +118,14 @@ inline bool zero_or_more(State& s, A a) {
 
 // a+ is a ~ a*.
 template <auto Skip, class A>
-inline bool one_or_more(State& s, A a) {
-  return sequence<Skip>(s, a, [a](State& st) { return zero_or_more<Skip>(st, a); });
+BRIX_ALWAYS_INLINE inline bool one_or_more(State& s, A a) {
+  return sequence<Skip>(s, a,
+                        [a](State& st) BRIX_ALWAYS_INLINE { return zero_or_more<Skip>(st, a); });
 }
 
 // a{N} is N copies of a joined by ~.
 template <auto Skip, int N, class A>
-inline bool repeat(State& s, A a) {
+BRIX_ALWAYS_INLINE inline bool repeat(State& s, A a) {
   static_assert(N >= 1);
   const std::uint32_t pos = s.pos;
   const std::size_t len = s.tokens.size();
@@ -143,7 +144,7 @@ inline bool repeat(State& s, A a) {
 // inside becomes part of the tree; rules that match inside are recorded as
 // unexpected.
 template <class A>
-inline bool not_followed_by(State& s, A a) {
+BRIX_ALWAYS_INLINE inline bool not_followed_by(State& s, A a) {
   const std::uint32_t pos = s.pos;
   const Lookahead outer = s.lookahead;
   s.lookahead = outer == Lookahead::Negative ? Lookahead::Positive : Lookahead::Negative;
@@ -155,7 +156,7 @@ inline bool not_followed_by(State& s, A a) {
 
 // Runs `body` in mode M and restores the caller's mode afterwards.
 template <Mode M, class Body>
-inline bool with_mode(State& s, Body body) {
+BRIX_ALWAYS_INLINE inline bool with_mode(State& s, Body body) {
   const Mode outer = s.mode;
   s.mode = M;
   const bool ok = body(s);
@@ -164,7 +165,7 @@ inline bool with_mode(State& s, Body body) {
 }
 
 // The built-in end-of-input rule: an empty node where the input ends.
-inline bool eoi(State& s) {
+BRIX_ALWAYS_INLINE inline bool eoi(State& s) {
   return rule<Rule::EOI>(s, [](State& st) { return st.at_end(); });
 }
 

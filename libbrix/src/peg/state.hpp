@@ -11,6 +11,11 @@
 #include "brix/rule.hpp"
 #include "peg/tree.hpp"
 
+// Forces inlining even in unoptimised builds, so that a rule function and the
+// constructs it is written in share one stack frame: the nesting bound's
+// stack budget then holds in debug and sanitizer builds too.
+#define BRIX_ALWAYS_INLINE __attribute__((always_inline))
+
 namespace brix::detail::peg {
 
 // Non-atomic skips whitespace and comments between items; compound-atomic
@@ -35,6 +40,10 @@ struct State {
   std::vector<Rule> expected;    // rules that failed at attempt_pos
   std::vector<Rule> unexpected;  // rules that matched inside a negative lookahead there
   std::uint32_t attempt_pos = 0;
+  // Attempts only matter when the parse fails, and recording them never
+  // changes what matches, so a parse may run without them first and repeat
+  // with them only if it fails.
+  bool track_attempts = true;
 
   // Nesting of the constructs the grammar chooses to count.
   int depth = 0;
@@ -75,11 +84,11 @@ void record_attempt(State& s, Rule rule, const AttemptMark& mark);
 // rule(R, body): runs `body` as the rule R, building R's node around whatever
 // the body builds and recording R's attempt when it fails.
 template <Rule R, class Body>
-inline bool rule(State& s, Body body) {
+BRIX_ALWAYS_INLINE inline bool rule(State& s, Body body) {
   if (s.aborted) [[unlikely]]
     return false;
   AttemptMark mark{s.pos, 0, 0};
-  if (s.attempt_pos == s.pos) {
+  if (s.track_attempts && s.attempt_pos == s.pos) {
     mark.expected_len = static_cast<std::uint32_t>(s.expected.size());
     mark.unexpected_len = static_cast<std::uint32_t>(s.unexpected.size());
   }
@@ -87,7 +96,7 @@ inline bool rule(State& s, Body body) {
   if (s.builds_tokens()) s.tokens.push_back(Token{mark.start, 0, R, false});
 
   if (body(s)) {
-    if (s.lookahead == Lookahead::Negative) record_attempt(s, R, mark);
+    if (s.lookahead == Lookahead::Negative && s.track_attempts) record_attempt(s, R, mark);
     if (s.builds_tokens()) {
       const auto close = static_cast<std::uint32_t>(s.tokens.size());
       s.tokens[open].match = close;
@@ -95,7 +104,7 @@ inline bool rule(State& s, Body body) {
     }
     return true;
   }
-  if (s.lookahead != Lookahead::Negative) record_attempt(s, R, mark);
+  if (s.lookahead != Lookahead::Negative && s.track_attempts) record_attempt(s, R, mark);
   if (s.builds_tokens()) s.truncate_tokens(open);
   return false;
 }
