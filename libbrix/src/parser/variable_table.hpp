@@ -1,0 +1,50 @@
+// The variables of one file while it is built: name as written ("$" included)
+// to value, with the lookup that reports an undefined name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "brix/model.hpp"
+#include "brix/result.hpp"
+#include "peg/tree.hpp"
+
+namespace brix::detail {
+
+// The name of a value's kind as used in mismatch messages ("selector list").
+std::string_view kind_name(const VarValue& value);
+
+// An open-addressing hash table: the probed slots hold only a hash tag and an
+// index, so a lookup touches one small array before it reaches the entry.
+// Keys borrow the source text, which outlives the table.
+class VariableTable {
+ public:
+  // Adds or replaces a binding.
+  void bind(std::string_view name, VarValue value);
+
+  // The value bound to the `variable` leaf's name, or the "undefined variable"
+  // report on the leaf. The value stays owned by the table.
+  Result<const VarValue*> lookup(Pair variable) const;
+
+  bool empty() const { return entries_.empty(); }
+  void reserve(std::size_t count);
+
+ private:
+  struct Slot {
+    std::uint32_t tag = 0;
+    std::uint32_t entry = 0;  // index into entries_ plus one; 0 marks an empty slot
+  };
+
+  // The slot that holds `name`, or the empty slot where it would go.
+  Slot& probe(std::string_view name, std::uint64_t hash);
+  const Slot& probe(std::string_view name, std::uint64_t hash) const;
+  void rehash(std::size_t slot_count);
+
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::vector<std::pair<std::string_view, VarValue>> entries_;
+};
+
+}  // namespace brix::detail
