@@ -267,18 +267,19 @@ PyObject* brix_version(PyObject* self, PyObject*) {
   return new_str(result_of(self).parsed_brix_file.version);
 }
 
-// One buffer serves every json()/json_pretty() call, since the interpreter
-// lock serialises them; a buffer grown by an unusually large document is
-// given back rather than kept for the life of the process.
+// One buffer serves every json() and json_pretty() call, since the
+// interpreter lock serialises them; a buffer grown by an unusually large
+// document is given back rather than kept for the life of the process.
+std::string json_buffer;
+constexpr std::size_t kKeptJsonCapacity = std::size_t{1} << 20;
+
 template <class Write>
 PyObject* json_text(PyObject* self, Write write) {
-  constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;
-  static std::string buffer;
   return guarded([&]() -> PyObject* {
-    buffer.clear();
-    write(result_of(self).parsed_brix_file, buffer);
-    PyObject* text = new_str(buffer);
-    if (buffer.capacity() > kKeptCapacity) std::string().swap(buffer);
+    json_buffer.clear();
+    write(result_of(self).parsed_brix_file, json_buffer);
+    PyObject* text = new_str(json_buffer);
+    if (json_buffer.capacity() > kKeptJsonCapacity) std::string().swap(json_buffer);
     return text;
   });
 }
