@@ -1,0 +1,427 @@
+// rediriziv: the Python face of libbrix.
+//
+// Three module functions hand Python strings to the library and one type,
+// BRIX, holds a successful parse. Library errors become ValueError carrying
+// the library's error text; argument errors become TypeError with the same
+// wording the interpreter uses for Python functions.
+//
+// The module is written against CPython's limited API so that one binary
+// serves every interpreter from 3.8 on.
+
+#ifndef Py_LIMITED_API
+#define Py_LIMITED_API 0x03080000
+#endif
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstddef>
+#include <exception>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "brix/brix.hpp"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Small helpers
+
+// Owns one reference; releases it when it goes out of scope.
+class Ref {
+ public:
+  Ref() = default;
+  explicit Ref(PyObject* object) : object_(object) {}
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  Ref& operator=(Ref&& other) noexcept {
+    std::swap(object_, other.object_);
+    return *this;
+  }
+  ~Ref() { Py_XDECREF(object_); }
+
+  PyObject* get() const { return object_; }
+  PyObject* release() { return std::exchange(object_, nullptr); }
+  explicit operator bool() const { return object_ != nullptr; }
+
+ private:
+  PyObject* object_ = nullptr;
+};
+
+// Function pointers go through void(*)() on their way into the interpreter's
+// tables, which is the documented way to silence -Wcast-function-type.
+template <class To, class From>
+To function_cast(From function) {
+  return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
+}
+
+PyObject* new_str(std::string_view text) {
+  return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+// Error texts quote source lines, so they may hold any character, NUL
+// included; the text is passed as an object rather than as a C string.
+void raise_value_error(std::string_view message) {
+  Ref text(
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+  if (text) PyErr_SetObject(PyExc_ValueError, text.get());
+}
+
+// "argument 'brix': 'int' object cannot be cast as 'str'", naming the type by
+// its qualified name as the interpreter does.
+void raise_cast_error(const char* parameter, PyObject* object, const char* expected) {
+  Ref type_name(
+      PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__"));
+  if (!type_name) return;
+  PyErr_Format(PyExc_TypeError, "argument '%s': '%S' object cannot be cast as '%s'", parameter,
+               type_name.get(), expected);
+}
+
+// Runs the body of an entry point; a C++ exception must not unwind into the
+// interpreter, so it becomes a Python exception here.
+template <class Body>
+PyObject* guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (const std::length_error&) {
+    return PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    PyErr_SetString(PyExc_RuntimeError, error.what());
+  } catch (...) {
+    PyErr_SetString(PyExc_RuntimeError, "unexpected C++ exception");
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Arguments
+
+// Matches a call's positional and keyword arguments to `names`, every one of
+// them required and accepted either way, with the interpreter's own messages
+// for the mistakes. `bound` receives borrowed references.
+template <std::size_t N>
+bool bind_arguments(const char* function, const char* const (&names)[N], PyObject* args,
+                    PyObject* kwargs, PyObject* (&bound)[N]) {
+  constexpr auto count = static_cast<Py_ssize_t>(N);
+  const Py_ssize_t given = PyTuple_Size(args);
+  if (given < 0) return false;
+  if (given > count) {
+    PyErr_Format(PyExc_TypeError, "%s() takes %zd positional arguments but %zd %s given", function,
+                 count, given, given == 1 ? "was" : "were");
+    return false;
+  }
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    bound[i] = i < given ? PyTuple_GetItem(args, i) : nullptr;
+  }
+
+  if (kwargs != nullptr) {
+    Py_ssize_t position = 0;
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    while (PyDict_Next(kwargs, &position, &key, &value)) {
+      Py_ssize_t index = 0;
+      while (index < count && PyUnicode_CompareWithASCIIString(key, names[index]) != 0) ++index;
+      if (index == count) {
+        PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%S'", function,
+                     key);
+        return false;
+      }
+      if (bound[index] != nullptr) {
+        PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function,
+                     names[index]);
+        return false;
+      }
+      bound[index] = value;
+    }
+  }
+
+  std::string missing;
+  std::size_t missing_count = 0;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (bound[i] == nullptr) ++missing_count;
+  }
+  if (missing_count == 0) return true;
+  // 'a'; 'a' and 'b'; 'a', 'b', and 'c'.
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (bound[i] != nullptr) continue;
+    if (listed > 0) {
+      if (missing_count > 2) missing += ",";
+      missing += listed + 1 == missing_count ? " and " : " ";
+    }
+    missing += '\'';
+    missing += names[i];
+    missing += '\'';
+    ++listed;
+  }
+  PyErr_Format(PyExc_TypeError, "%s() missing %zu required positional argument%s: %s", function,
+               missing_count, missing_count == 1 ? "" : "s", missing.c_str());
+  return false;
+}
+
+// The UTF-8 form of a str argument. The bytes object is kept alive rather than
+// copied, because BRIX texts may be large.
+class Utf8Arg {
+ public:
+  bool convert(PyObject* object, const char* parameter) {
+    if (!PyUnicode_Check(object)) {
+      raise_cast_error(parameter, object, "str");
+      return false;
+    }
+    // A lone surrogate raises the interpreter's UnicodeEncodeError here.
+    bytes_ = Ref(PyUnicode_AsUTF8String(object));
+    if (!bytes_) return false;
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(bytes_.get(), &data, &size) < 0) return false;
+    text_ = std::string_view(data, static_cast<std::size_t>(size));
+    return true;
+  }
+
+  std::string_view text() const { return text_; }
+
+ private:
+  Ref bytes_;
+  std::string_view text_;
+};
+
+// Copies a dict of str to str into `texts`; any other key or value type is a
+// TypeError on the whole argument.
+bool convert_externals(PyObject* object, std::unordered_map<std::string, std::string>& texts) {
+  if (!PyDict_Check(object)) {
+    raise_cast_error("externals", object, "dict");
+    return false;
+  }
+  Py_ssize_t position = 0;
+  PyObject* key = nullptr;
+  PyObject* value = nullptr;
+  while (PyDict_Next(object, &position, &key, &value)) {
+    Utf8Arg name;
+    Utf8Arg text;
+    if (!name.convert(key, "externals") || !text.convert(value, "externals")) return false;
+    texts.insert_or_assign(std::string(name.text()), std::string(text.text()));
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The BRIX type
+
+struct ModuleState {
+  PyObject* brix_type;
+};
+
+ModuleState& state_of(PyObject* module) {
+  return *static_cast<ModuleState*>(PyModule_GetState(module));
+}
+
+struct BrixObject {
+  PyObject_HEAD brix::ParseResult* result;
+};
+
+const brix::ParseResult& result_of(PyObject* self) {
+  return *reinterpret_cast<BrixObject*>(self)->result;
+}
+
+// Instances come only from parse() and parse_with_externals(). Before 3.10 a
+// heap type without tp_new would still inherit object.__new__, so refuse here.
+PyObject* brix_new(PyTypeObject*, PyObject*, PyObject*) {
+  PyErr_SetString(PyExc_TypeError, "cannot create 'builtins.BRIX' instances");
+  return nullptr;
+}
+
+void brix_dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  delete reinterpret_cast<BrixObject*>(self)->result;
+  auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_slot(self);
+  // Instances of a heap type hold a reference to it.
+  Py_DECREF(type);
+}
+
+PyObject* brix_wrap(PyObject* module, brix::ParseResult&& result) {
+  auto owned = std::make_unique<brix::ParseResult>(std::move(result));
+  auto* type = reinterpret_cast<PyTypeObject*>(state_of(module).brix_type);
+  PyObject* self = PyType_GenericAlloc(type, 0);
+  if (self == nullptr) return nullptr;
+  reinterpret_cast<BrixObject*>(self)->result = owned.release();
+  return self;
+}
+
+PyObject* brix_from_result(PyObject* module, brix::Result<brix::ParseResult>&& parsed) {
+  if (!parsed) {
+    raise_value_error(parsed.error().to_string());
+    return nullptr;
+  }
+  return brix_wrap(module, std::move(parsed).value());
+}
+
+PyObject* brix_version(PyObject* self, PyObject*) {
+  return new_str(result_of(self).parsed_brix_file.version);
+}
+
+// One buffer serves every json() and json_pretty() call, since the
+// interpreter lock serialises them; a buffer grown by an unusually large
+// document is given back rather than kept for the life of the process.
+std::string json_buffer;
+constexpr std::size_t kKeptJsonCapacity = std::size_t{1} << 20;
+
+template <class Write>
+PyObject* json_text(PyObject* self, Write write) {
+  return guarded([&]() -> PyObject* {
+    json_buffer.clear();
+    write(result_of(self).parsed_brix_file, json_buffer);
+    PyObject* text = new_str(json_buffer);
+    if (json_buffer.capacity() > kKeptJsonCapacity) std::string().swap(json_buffer);
+    return text;
+  });
+}
+
+PyObject* brix_json(PyObject* self, PyObject*) {
+  return json_text(
+      self, [](const brix::BRIXQueryFile& file, std::string& out) { brix::write_json(file, out); });
+}
+
+PyObject* brix_json_pretty(PyObject* self, PyObject*) {
+  return json_text(self, [](const brix::BRIXQueryFile& file, std::string& out) {
+    brix::write_json_pretty(file, out);
+  });
+}
+
+PyObject* brix_str(PyObject* self) {
+  return guarded([&] { return new_str(brix::diagnostic_text(result_of(self))); });
+}
+
+PyMethodDef brix_methods[] = {
+    {"version", brix_version, METH_NOARGS, "version($self)\n--\n\n"},
+    {"json", brix_json, METH_NOARGS, "json($self)\n--\n\n"},
+    {"json_pretty", brix_json_pretty, METH_NOARGS, "json_pretty($self)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot brix_slots[] = {
+    {Py_tp_new, function_cast<void*>(brix_new)},
+    {Py_tp_dealloc, function_cast<void*>(brix_dealloc)},
+    {Py_tp_str, function_cast<void*>(brix_str)},
+    {Py_tp_methods, brix_methods},
+    {0, nullptr},
+};
+
+// The type belongs to no module of its own. Its name still carries the
+// "builtins." prefix: without a dot the interpreter leaves __module__ unset
+// (reading it raises AttributeError) and warns at import.
+PyType_Spec brix_spec = {"builtins.BRIX", sizeof(BrixObject), 0, Py_TPFLAGS_DEFAULT, brix_slots};
+
+// ---------------------------------------------------------------------------
+// Module functions
+
+PyObject* rediriziv_parse(PyObject* module, PyObject* args, PyObject* kwargs) {
+  return guarded([&]() -> PyObject* {
+    static const char* const names[] = {"brix"};
+    PyObject* argv[1];
+    if (!bind_arguments("parse", names, args, kwargs, argv)) return nullptr;
+    Utf8Arg text;
+    if (!text.convert(argv[0], "brix")) return nullptr;
+    return brix_from_result(module, brix::parse(text.text()));
+  });
+}
+
+PyObject* rediriziv_parse_with_externals(PyObject* module, PyObject* args, PyObject* kwargs) {
+  return guarded([&]() -> PyObject* {
+    static const char* const names[] = {"brix", "externals"};
+    PyObject* argv[2];
+    if (!bind_arguments("parse_with_externals", names, args, kwargs, argv)) return nullptr;
+    Utf8Arg text;
+    if (!text.convert(argv[0], "brix")) return nullptr;
+    std::unordered_map<std::string, std::string> texts;
+    if (!convert_externals(argv[1], texts)) return nullptr;
+
+    brix::ExternValues externals;
+    for (auto& [name, value_text] : texts) {
+      auto value = brix::parse_extern_value(value_text);
+      if (!value) {
+        raise_value_error("Error parsing extern value for " + name + ": " +
+                          value.error().to_string());
+        return nullptr;
+      }
+      externals.insert_or_assign(name, std::move(value).value());
+    }
+    return brix_from_result(module, brix::parse_with_externals(text.text(), std::move(externals)));
+  });
+}
+
+PyObject* rediriziv_parse_extern_value(PyObject*, PyObject* args, PyObject* kwargs) {
+  return guarded([&]() -> PyObject* {
+    static const char* const names[] = {"expr"};
+    PyObject* argv[1];
+    if (!bind_arguments("parse_extern_value", names, args, kwargs, argv)) return nullptr;
+    Utf8Arg text;
+    if (!text.convert(argv[0], "expr")) return nullptr;
+    auto value = brix::parse_extern_value(text.text());
+    if (!value) {
+      raise_value_error(value.error().to_string());
+      return nullptr;
+    }
+    return new_str(brix::diagnostic_text(*value));
+  });
+}
+
+PyMethodDef rediriziv_functions[] = {
+    {"parse", function_cast<PyCFunction>(rediriziv_parse), METH_VARARGS | METH_KEYWORDS,
+     "parse(brix)\n--\n\n"},
+    {"parse_with_externals", function_cast<PyCFunction>(rediriziv_parse_with_externals),
+     METH_VARARGS | METH_KEYWORDS, "parse_with_externals(brix, externals)\n--\n\n"},
+    {"parse_extern_value", function_cast<PyCFunction>(rediriziv_parse_extern_value),
+     METH_VARARGS | METH_KEYWORDS, "parse_extern_value(expr)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+// ---------------------------------------------------------------------------
+// The module
+
+int rediriziv_traverse(PyObject* module, visitproc visit, void* arg) {
+  auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
+  if (state != nullptr) Py_VISIT(state->brix_type);
+  return 0;
+}
+
+int rediriziv_clear(PyObject* module) {
+  auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
+  if (state != nullptr) Py_CLEAR(state->brix_type);
+  return 0;
+}
+
+void rediriziv_free(void* module) {
+  rediriziv_clear(static_cast<PyObject*>(module));
+}
+
+PyModuleDef rediriziv_module = {
+    PyModuleDef_HEAD_INIT, "rediriziv",         "",
+    sizeof(ModuleState),   rediriziv_functions, nullptr,
+    rediriziv_traverse,    rediriziv_clear,     rediriziv_free,
+};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_rediriziv(void) {
+  // The functions are added from the table, in its order, before the type.
+  Ref module(PyModule_Create(&rediriziv_module));
+  if (!module) return nullptr;
+
+  PyObject* type = PyType_FromSpec(&brix_spec);
+  if (type == nullptr) return nullptr;
+  state_of(module.get()).brix_type = type;
+  Py_INCREF(type);
+  if (PyModule_AddObject(module.get(), "BRIX", type) < 0) {
+    Py_DECREF(type);
+    return nullptr;
+  }
+  return module.release();
+}

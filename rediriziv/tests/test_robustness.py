@@ -1,0 +1,112 @@
+"""Memory stays flat over many calls, and hostile input ends in a result or a
+ValueError, never in a crash."""
+
+import os
+import subprocess
+import sys
+
+import pytest
+
+import rediriziv
+from rediriziv import parse, parse_extern_value, parse_with_externals
+
+VALID = 'extern $n; $c = [COMP 1010, MUSC 2000L]; SELECT $n FROM $c : "d" : 2;'
+
+
+def use_result(result):
+    result.json()
+    result.json_pretty()
+    str(result)
+    result.version()
+
+
+MIXED_CALLS = [
+    lambda: use_result(parse_with_externals(VALID, {"$n": "1-2"})),
+    lambda: use_result(parse('SELECT 1 FROM [TAG("x"), SELECT 2 FROM COMP 1010] : "d";')),
+    lambda: parse("SELECT 1 FROM"),
+    lambda: parse('SELECT 1 FROM CMOP 1010 : "misspelt department";'),
+    lambda: parse('SELECT 70000 FROM COMP 1010 : "d";'),
+    lambda: parse(VALID),
+    lambda: parse_with_externals(VALID, {"$n": "0", "$other": "1"}),
+    lambda: parse_extern_value("[COMP 1010, $undefined]"),
+    lambda: parse_extern_value('RANGE(COMP 1010, COMP 1999)'),
+    lambda: parse(b"bytes"),
+    lambda: parse_with_externals("", {"$n": 1}),
+    lambda: parse(brix="", extra=1),
+    lambda: parse_with_externals(),
+    lambda: rediriziv.BRIX(),
+]
+
+
+def run_mixed_calls(count):
+    for i in range(count):
+        try:
+            MIXED_CALLS[i % len(MIXED_CALLS)]()
+        except (ValueError, TypeError):
+            pass
+
+
+def resident_bytes():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
+def test_memory_stays_flat_over_many_calls():
+    run_mixed_calls(20_000)
+    before = resident_bytes()
+    run_mixed_calls(180_000)
+    growth = resident_bytes() - before
+    # A leak of a single small object per call would exceed this by far.
+    assert growth < 2 * 1024 * 1024, f"resident memory grew by {growth} bytes"
+
+
+def test_nul_characters_pass_through_unchanged():
+    result = parse('SELECT 1 FROM COMP 1010 : "a\0b";')
+    assert '"description":"a\\u0000b"' in result.json()
+    with pytest.raises(ValueError) as raised:
+        parse("\0\0\0")
+    assert "1 | \0\0\0\n" in str(raised.value)
+
+
+# Each case runs in its own interpreter, so that a crash fails this test
+# instead of ending the whole run.
+CHILD = r"""
+import sys
+import rediriziv
+
+texts = {
+    "50 MB of requirements": lambda: 'SELECT 1 FROM COMP 1010 : "d";\n' * 1_700_000,
+    "50 MB of junk": lambda: "x" * 50_000_000,
+    "50 MB junk after a requirement": lambda: 'SELECT 1 FROM COMP 1010 : "d";' + "?" * 50_000_000,
+    "NULs": lambda: "\0" * 1_000_000,
+    "deep nesting": lambda: "SELECT 1 FROM " * 1_000_000 + 'COMP 1010 : "d";',
+}
+try:
+    result = rediriziv.parse(texts[sys.argv[1]]())
+    result.json()
+    result.json_pretty()
+    str(result)
+    del result
+    print("result")
+except ValueError:
+    print("ValueError")
+"""
+
+
+@pytest.mark.parametrize(
+    "case, outcomes",
+    [
+        ("50 MB of requirements", {"result"}),
+        ("50 MB of junk", {"ValueError"}),
+        ("50 MB junk after a requirement", {"ValueError"}),
+        ("NULs", {"ValueError"}),
+        ("deep nesting", {"result", "ValueError"}),
+    ],
+)
+def test_hostile_input(case, outcomes):
+    child = subprocess.run(
+        [sys.executable, "-c", CHILD, case], capture_output=True, text=True, timeout=900
+    )
+    assert child.returncode == 0, child.stderr[-2000:]
+    assert child.stdout.strip() in outcomes
