@@ -1,0 +1,55 @@
+#include "brix/brix.hpp"
+
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "lib/utf8.hpp"
+#include "parser/brix_parser.hpp"
+#include "parser/grammar.hpp"
+
+namespace brix {
+namespace {
+
+// The grammar, the column counting and the encoders all rely on well-formed
+// UTF-8, so bad bytes are turned away before anything else looks at them.
+std::optional<ErrorChain> check_utf8(std::string_view text) {
+  std::optional<std::size_t> bad = detail::find_invalid_utf8(text);
+  if (!bad) return std::nullopt;
+  return ErrorChain::from_message("input is not valid UTF-8: invalid byte at offset " +
+                                  std::to_string(*bad));
+}
+
+ErrorChain syntax_error(const Error& report) {
+  return ErrorChain::from_report(report.renamed_rules(renamed_rules_impl));
+}
+
+}  // namespace
+
+Result<ParseResult> parse(std::string_view text) {
+  return parse_with_externals(text, {});
+}
+
+Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
+  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
+  std::variant<detail::ParseTree, Error> parsed = detail::parse_rule(Rule::file, text);
+  if (const Error* report = std::get_if<Error>(&parsed)) return syntax_error(*report);
+
+  std::optional<detail::Pair> file = std::get<detail::ParseTree>(parsed).pairs().next();
+  if (!file) return ErrorChain::from_message("File should have a child rule");
+  Result<BRIXQueryFile> built = detail::parse_file(*file, std::move(externals));
+  if (!built) return std::move(built).error();
+  return ParseResult{std::move(built).value()};
+}
+
+Result<VarValue> parse_extern_value(std::string_view text) {
+  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
+  std::variant<detail::ParseTree, Error> parsed = detail::parse_rule(Rule::var_value, text);
+  if (const Error* report = std::get_if<Error>(&parsed)) return syntax_error(*report);
+
+  std::optional<detail::Pair> value = std::get<detail::ParseTree>(parsed).pairs().next();
+  if (!value) return ErrorChain::from_message("var_value should have a child");
+  return detail::parse_extern_var_value(*value);
+}
+
+}  // namespace brix

@@ -1,0 +1,111 @@
+#include "tarrow_departments/tarrow_departments.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <latch>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "closest_string/closest_string.hpp"
+
+namespace brix::detail {
+namespace {
+
+// Kept first in the file so that, run alone (as ctest runs each test), it is
+// the catalog's first use and the threads really race to build it.
+TEST(TarrowDepartments, ThreadsRacingOnFirstUseSeeOneList) {
+  constexpr int kThreads = 8;
+  std::latch start(kThreads);
+  std::vector<const std::string_view*> seen(kThreads, nullptr);
+  std::vector<std::size_t> sizes(kThreads, 0);
+  std::vector<int> found(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      start.arrive_and_wait();
+      // Half the threads enter through the lookup, half through the list.
+      const auto i = static_cast<std::size_t>(t);
+      if (t % 2 == 0) found[i] = is_department("CSCI");
+      const auto list = tarrow_departments_list();
+      seen[i] = list.data();
+      sizes[i] = list.size();
+      if (t % 2 != 0) found[i] = is_department("MATH");
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(seen[i], seen[0]) << "thread " << i;
+    EXPECT_EQ(sizes[i], 125u) << "thread " << i;
+    EXPECT_TRUE(found[i]) << "thread " << i;
+  }
+}
+
+TEST(TarrowDepartments, ListIsSortedComplete) {
+  const auto list = tarrow_departments_list();
+  ASSERT_EQ(list.size(), 125u);
+  EXPECT_TRUE(std::is_sorted(list.begin(), list.end()));
+  EXPECT_EQ(std::adjacent_find(list.begin(), list.end()), list.end());
+  // Shorter first where one code is a prefix of another; "&" (0x26) sorts
+  // before every letter.
+  EXPECT_EQ(list.front(), "A&AS");
+  const auto art = std::find(list.begin(), list.end(), "ART");
+  ASSERT_NE(art, list.end());
+  EXPECT_EQ(*(art + 1), "ARTH");
+  EXPECT_EQ(*(art + 2), "ARTS");
+
+  std::size_t three = 0;
+  for (const std::string_view code : list) {
+    EXPECT_TRUE(code.size() == 3 || code.size() == 4) << code;
+    EXPECT_TRUE(std::all_of(code.begin(), code.end(), [](char c) {
+      return (c >= 'A' && c <= 'Z') || c == '&';
+    })) << code;
+    if (code.size() == 3) ++three;
+  }
+  EXPECT_EQ(three, 6u);
+}
+
+TEST(TarrowDepartments, IsDepartment) {
+  struct Row {
+    std::string_view code;
+    bool expected;
+  };
+  const Row rows[] = {
+      {"CSCI", true},  {"MATH", true},   {"BIOL", true},   {"CHEM", true},  {"PHYS", true},
+      {"ENGL", true},  {"HIST", true},   {"ECON", true},   {"PSYC", true},  {"E&ES", true},
+      {"A&AS", true},  {"ART", true},    {"ARTS", true},   {"LAW", true},   {"LAWS", false},
+      {"csci", false}, {"Csci", false},  {"ABCD", false},  {"EFGH", false}, {"WXYZ", false},
+      {"", false},     {"CSCI ", false}, {" CSCI", false}, {"CSC", false},  {"CSCIX", false},
+      {"A&A", false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(is_department(row.code), row.expected) << '"' << row.code << '"';
+  }
+}
+
+TEST(TarrowDepartments, SuggestionsOverTheSortedList) {
+  struct Row {
+    std::string_view target;
+    std::string_view expected;
+  };
+  const Row rows[] = {
+      {"CSCE", "CSCI"},
+      {"MTH", "MATH"},
+      {"PSYCH", "PSYC"},
+      {"ECNO", "ECON"},
+      {"A&A", "A&AS"},
+      {"ARTZ", "ART"},
+      // No letter in common with any code: every key is 0 and the code that
+      // sorts last wins.
+      {"XXXX", "WRIT"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(closest_string(row.target, tarrow_departments_list()), row.expected) << row.target;
+  }
+}
+
+}  // namespace
+}  // namespace brix::detail
