@@ -4,9 +4,11 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "brix/brix.hpp"
 #include "model/unicode_properties.hpp"
@@ -69,7 +71,7 @@ class DiagnosticWriter {
   }
 
   void var_value(const VarValue& value) {
-    std::visit([this](const auto& v) { var_payload(v); }, value.value);
+    std::visit([this](const auto& v) { this->var_payload(v); }, value.value);
   }
 
  private:
@@ -131,7 +133,7 @@ class DiagnosticWriter {
   }
 
   void selector(const Selector& s) {
-    std::visit([this](const auto& v) { payload(v); }, s.value);
+    std::visit([this](const auto& v) { this->payload(v); }, s.value);
   }
   void selectors(const std::vector<Selector>& list_of) {
     list(list_of, [this](const Selector& s) { selector(s); });

@@ -5,9 +5,11 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "brix/brix.hpp"
 
@@ -38,9 +40,9 @@ class JsonWriter {
 
   void file(const BRIXQueryFile& file) {
     open('{');
-    first_key(R"("version")");
+    first_key(R"(,"version":)");
     text(file.version);
-    next_key(R"("requirements")");
+    next_key(R"(,"requirements":)");
     list(file.requirements, [this](const BRIXRequirement& r) { requirement(r); });
     close('}');
   }
@@ -48,23 +50,23 @@ class JsonWriter {
  private:
   void requirement(const BRIXRequirement& r) {
     open('{');
-    first_key(R"("query")");
+    first_key(R"(,"query":)");
     query(r.query);
-    next_key(R"("description")");
+    next_key(R"(,"description":)");
     text(r.description);
-    next_key(R"("priority")");
+    next_key(R"(,"priority":)");
     number(r.priority);
     close('}');
   }
 
   void query(const BRIXQuery& q) {
     open('{');
-    first_key(R"("quantity")");
+    first_key(R"(,"quantity":)");
     quantity(q.quantity);
-    next_key(R"("type")");
+    next_key(R"(,"type":)");
     literal(q.type == QueryType::Select ? std::string_view(R"("Select")")
                                         : std::string_view(R"("Limit")"));
-    next_key(R"("selector")");
+    next_key(R"(,"selector":)");
     list(q.selector, [this](const Selector& s) { selector(s); });
     close('}');
   }
@@ -72,15 +74,15 @@ class JsonWriter {
   void quantity(const Quantity& q) {
     open('{');
     if (const auto* single = std::get_if<Quantity::Single>(&q.value)) {
-      first_key(R"("Single")");
+      first_key(R"(,"Single":)");
       number(single->value);
     } else {
       const auto& many = std::get<Quantity::Many>(q.value);
-      first_key(R"("Many")");
+      first_key(R"(,"Many":)");
       open('{');
-      first_key(R"("from")");
+      first_key(R"(,"from":)");
       number(many.from);
-      next_key(R"("to")");
+      next_key(R"(,"to":)");
       number(many.to);
       close('}');
     }
@@ -89,87 +91,87 @@ class JsonWriter {
 
   void course(const Class& c) {
     open('{');
-    first_key(R"("department_id")");
+    first_key(R"(,"department_id":)");
     text(c.department_id);
-    next_key(R"("course_number")");
+    next_key(R"(,"course_number":)");
     number(c.course_number);
-    next_key(R"("lab")");
+    next_key(R"(,"lab":)");
     literal(c.lab ? std::string_view("true") : std::string_view("false"));
     close('}');
   }
 
   void range_ends(const Class& from, const Class& to) {
-    first_key(R"("from")");
+    first_key(R"(,"from":)");
     course(from);
-    next_key(R"("to")");
+    next_key(R"(,"to":)");
     course(to);
   }
 
   void payload(const Class& c) {
-    first_key(R"("Class")");
+    first_key(R"(,"Class":)");
     course(c);
   }
   void payload(const Selector::Placement& p) {
-    first_key(R"("Placement")");
+    first_key(R"(,"Placement":)");
     text(p.value);
   }
   void payload(const Selector::Tag& t) {
-    first_key(R"("Tag")");
+    first_key(R"(,"Tag":)");
     text(t.value);
   }
   void payload(const Selector::TagCode& t) {
-    first_key(R"("TagCode")");
+    first_key(R"(,"TagCode":)");
     open('{');
-    first_key(R"("tag")");
+    first_key(R"(,"tag":)");
     text(t.tag);
-    next_key(R"("code")");
+    next_key(R"(,"code":)");
     text(t.code);
     close('}');
   }
   void payload(const Selector::Dist& d) {
-    first_key(R"("Dist")");
+    first_key(R"(,"Dist":)");
     text(d.value);
   }
   void payload(const Selector::DistCode& d) {
-    first_key(R"("DistCode")");
+    first_key(R"(,"DistCode":)");
     open('{');
-    first_key(R"("dist")");
+    first_key(R"(,"dist":)");
     text(d.dist);
-    next_key(R"("code")");
+    next_key(R"(,"code":)");
     text(d.code);
     close('}');
   }
   void payload(const Selector::Range& r) {
-    first_key(R"("Range")");
+    first_key(R"(,"Range":)");
     open('{');
     range_ends(r.from, r.to);
     close('}');
   }
   void payload(const Selector::RangeDist& r) {
-    first_key(R"("RangeDist")");
+    first_key(R"(,"RangeDist":)");
     open('{');
     range_ends(r.from, r.to);
-    next_key(R"("dist")");
+    next_key(R"(,"dist":)");
     text(r.dist);
     close('}');
   }
   void payload(const Selector::RangeTag& r) {
-    first_key(R"("RangeTag")");
+    first_key(R"(,"RangeTag":)");
     open('{');
     range_ends(r.from, r.to);
-    next_key(R"("tag")");
+    next_key(R"(,"tag":)");
     text(r.tag);
     close('}');
   }
   void payload(const Selector::Query& q) {
-    first_key(R"("Query")");
+    first_key(R"(,"Query":)");
     query(*q.query);
   }
 
   // A selector is a one-key object naming its variant.
   void selector(const Selector& s) {
     open('{');
-    std::visit([this](const auto& v) { payload(v); }, s.value);
+    std::visit([this](const auto& v) { this->payload(v); }, s.value);
     close('}');
   }
 
@@ -213,23 +215,28 @@ class JsonWriter {
     line_break();
   }
 
-  // `quoted_key` includes its quotation marks; keys are fixed and need no
-  // escaping.
-  void first_key(std::string_view quoted_key) {
-    line_break();
-    key(quoted_key);
-  }
-  void next_key(std::string_view quoted_key) {
-    comma();
-    key(quoted_key);
-  }
-  void key(std::string_view quoted_key) {
-    out_.append(quoted_key);
+  // `key` is written as `,"name":`, the compact text that follows an earlier
+  // entry, so the compact layout needs one append per key; the other forms
+  // are slices of it. Keys are fixed and need no escaping.
+  void first_key(std::string_view key) {
     if constexpr (Pretty) {
-      out_.append(": ", 2);
+      line_break();
+      pretty_key(key);
     } else {
-      out_.push_back(':');
+      out_.append(key.substr(1));
     }
+  }
+  void next_key(std::string_view key) {
+    if constexpr (Pretty) {
+      comma();
+      pretty_key(key);
+    } else {
+      out_.append(key);
+    }
+  }
+  void pretty_key(std::string_view key) {
+    out_.append(key.substr(1));
+    out_.push_back(' ');
   }
 
   void literal(std::string_view text) { out_.append(text); }
