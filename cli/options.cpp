@@ -215,7 +215,7 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
       if (arg.size() > 2) value = arg.substr(2);
       spec = find_short(arg[1]);
     }
-    if (spec == nullptr) return "unknown option " + quoted(name) + " (see 'brix --help')";
+    if (spec == nullptr) return "unknown option " + quoted(arg) + " (see 'brix --help')";
 
     if (spec->takes_value && !value) {
       if (i + 1 == args.size()) return "option " + quoted(name) + " needs a value";

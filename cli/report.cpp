@@ -85,10 +85,14 @@ const Error* first_report(const ErrorChain& chain) {
   return nullptr;
 }
 
+// The chain's text form with each report showing `path`, and coloured when
+// asked. The entries are replaced by plain messages holding their decorated
+// texts, so the library's own layout (indents, numbering) stays the only one.
 std::string render_text(const ErrorChain& chain, std::optional<std::string_view> path, bool color) {
+  const std::vector<ErrorChain::Entry>& entries = chain.entries();
   std::vector<std::string> texts;
-  texts.reserve(chain.entries().size());
-  for (const ErrorChain::Entry& entry : chain.entries()) {
+  texts.reserve(entries.size());
+  for (const ErrorChain::Entry& entry : entries) {
     if (const Error* report = std::get_if<Error>(&entry)) {
       std::string text = report->to_string(path);
       texts.push_back(color ? colour_report(text) : std::move(text));
@@ -98,7 +102,11 @@ std::string render_text(const ErrorChain& chain, std::optional<std::string_view>
       texts.push_back(entry_text(entry));
     }
   }
-  return chain_text(texts);
+  ErrorChain decorated = ErrorChain::from_message(std::move(texts.back()));
+  for (std::size_t i = texts.size() - 1; i-- > 0;) {
+    decorated = std::move(decorated).wrap(std::move(texts[i]));
+  }
+  return decorated.to_string();
 }
 
 void append_field(std::string& out, std::string_view key, std::size_t value) {

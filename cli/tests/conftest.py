@@ -11,7 +11,7 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 def _find_binary():
     if os.environ.get("BRIX_BIN"):
-        return pathlib.Path(os.environ["BRIX_BIN"])
+        return pathlib.Path(os.environ["BRIX_BIN"]).resolve()
     for build in ("build", "build/ci", "build/release"):
         candidate = ROOT / build / "cli" / "brix"
         if candidate.exists():

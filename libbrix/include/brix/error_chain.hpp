@@ -2,10 +2,7 @@
 // outermost first, each entry caused by the next.
 #pragma once
 
-#include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -40,9 +37,6 @@ class ErrorChain {
   // The first entry, then "Caused by:" and the causes, indented (numbered
   // when there are two or more). No line feed at the end.
   std::string to_string() const;
-  // The same text with `path` shown before the line number in the arrow line
-  // of every error report (" --> majors/cs.brix:3:14").
-  std::string to_string(std::optional<std::string_view> path) const;
 
   friend bool operator==(const ErrorChain&, const ErrorChain&) = default;
 
@@ -53,10 +47,5 @@ class ErrorChain {
 
 // The text of one entry as it appears in the chain's text form.
 std::string entry_text(const ErrorChain::Entry& entry);
-
-// Lays out the texts of a chain's entries, outermost first, in the chain's
-// text form. Callers that decorate entry texts (a path, colour) use it to keep
-// the one layout.
-std::string chain_text(std::span<const std::string> entry_texts);
 
 }  // namespace brix
