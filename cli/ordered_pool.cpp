@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace brix::cli {
@@ -37,30 +38,38 @@ int run_in_order(std::size_t count, unsigned jobs, const std::function<Outcome(s
   std::atomic<std::size_t> next{0};
   std::mutex mutex;
   std::condition_variable ready;
-  {
-    std::vector<std::jthread> pool;
-    pool.reserve(threads);
-    for (std::size_t t = 0; t < threads; ++t) {
-      pool.emplace_back([&] {
-        for (std::size_t i = next++; i < count; i = next++) {
-          Outcome outcome = work(i);
-          {
-            std::lock_guard lock(mutex);
-            results[i] = std::move(outcome);
-          }
-          ready.notify_one();
-        }
-      });
+  const auto publish = [&](std::size_t i, Outcome outcome) {
+    {
+      std::lock_guard lock(mutex);
+      results[i] = std::move(outcome);
     }
-    for (std::size_t i = 0; i < count; ++i) {
-      Outcome outcome;
-      {
-        std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return results[i].has_value(); });
-        outcome = std::move(*results[i]);
-        results[i].reset();
+    ready.notify_one();
+  };
+
+  // The calling thread is one of the `threads`: it writes every outcome that
+  // is ready in order, works on the next input itself while there is one, and
+  // waits only when every input has been taken by some thread.
+  std::vector<std::jthread> helpers;
+  helpers.reserve(threads - 1);
+  for (std::size_t t = 1; t < threads; ++t) {
+    helpers.emplace_back([&] {
+      for (std::size_t i = next++; i < count; i = next++) publish(i, work(i));
+    });
+  }
+  for (std::size_t printed = 0; printed < count;) {
+    std::optional<Outcome> outcome;
+    {
+      std::unique_lock lock(mutex);
+      if (!results[printed] && next.load() >= count) {
+        ready.wait(lock, [&] { return results[printed].has_value(); });
       }
-      status = std::max(status, emit(outcome, out, err));
+      if (results[printed]) outcome = std::exchange(results[printed], std::nullopt);
+    }
+    if (outcome) {
+      status = std::max(status, emit(*outcome, out, err));
+      ++printed;
+    } else if (const std::size_t i = next++; i < count) {
+      publish(i, work(i));
     }
   }
   return status;
