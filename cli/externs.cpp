@@ -21,7 +21,9 @@ std::optional<std::string> variable_name(std::string_view name) {
   for (char c : name) {
     if (!is_name_continue(c)) return std::nullopt;
   }
-  return "$" + std::string(name);
+  std::string variable(1, '$');
+  variable.append(name);
+  return variable;
 }
 
 std::string_view trim(std::string_view text) {
@@ -37,35 +39,35 @@ struct Definition {
   std::string_view value;
 };
 
-using Loaded = std::variant<ExternValues, ExternUsageError, ExternValueError>;
+using Failure = std::variant<ExternUsageError, ExternValueError>;
 
 // Parses `value` and stores it; the error, if any, is returned.
-std::optional<Loaded> define(ExternValues& values, Definition definition,
-                             const std::optional<std::string>& file) {
+std::optional<Failure> define(ExternValues& values, Definition definition,
+                              const std::optional<std::string>& file) {
   Result<VarValue> value = parse_extern_value(definition.value);
   if (!value) {
-    return Loaded(ExternValueError{std::move(definition.name), std::move(value).error(), file});
+    return Failure(ExternValueError{std::move(definition.name), std::move(value).error(), file});
   }
   values.insert_or_assign(std::move(definition.name), std::move(value).value());
   return std::nullopt;
 }
 
-std::optional<Loaded> load_pair(ExternValues& values, std::string_view arg) {
+std::optional<Failure> load_pair(ExternValues& values, std::string_view arg) {
   const std::size_t eq = arg.find('=');
   if (eq == std::string_view::npos) {
-    return Loaded(ExternUsageError{"--extern needs NAME=VALUE, got '" + std::string(arg) + "'"});
+    return Failure(ExternUsageError{"--extern needs NAME=VALUE, got '" + std::string(arg) + "'"});
   }
   auto name = variable_name(arg.substr(0, eq));
   if (!name) {
-    return Loaded(ExternUsageError{"invalid extern name '" + std::string(arg.substr(0, eq)) +
-                                   "' in --extern (a letter or _, then letters, digits or _)"});
+    return Failure(ExternUsageError{"invalid extern name '" + std::string(arg.substr(0, eq)) +
+                                    "' in --extern (a letter or _, then letters, digits or _)"});
   }
   return define(values, {std::move(*name), arg.substr(eq + 1)}, std::nullopt);
 }
 
-std::optional<Loaded> load_file(ExternValues& values, const std::string& path) {
+std::optional<Failure> load_file(ExternValues& values, const std::string& path) {
   SourceText source = read_source(path, path);
-  if (source.error) return Loaded(ExternUsageError{std::move(*source.error)});
+  if (source.error) return Failure(ExternUsageError{std::move(*source.error)});
 
   std::string_view rest = source.text;
   std::size_t line_number = 0;
@@ -79,12 +81,12 @@ std::optional<Loaded> load_file(ExternValues& values, const std::string& path) {
     const std::string where = path + ":" + std::to_string(line_number) + ": ";
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
-      return Loaded(ExternUsageError{where + "expected NAME=VALUE"});
+      return Failure(ExternUsageError{where + "expected NAME=VALUE"});
     }
     auto name = variable_name(trim(line.substr(0, eq)));
     if (!name) {
-      return Loaded(ExternUsageError{where + "invalid extern name '" +
-                                     std::string(trim(line.substr(0, eq))) + "'"});
+      return Failure(ExternUsageError{where + "invalid extern name '" +
+                                      std::string(trim(line.substr(0, eq))) + "'"});
     }
     if (auto error = define(values, {std::move(*name), trim(line.substr(eq + 1))}, path)) {
       return error;
@@ -99,10 +101,12 @@ std::variant<ExternValues, ExternUsageError, ExternValueError> load_externs(
     const std::vector<ExternSource>& sources) {
   ExternValues values;
   for (const ExternSource& source : sources) {
-    std::optional<Loaded> error = source.kind == ExternSource::Kind::Pair
-                                      ? load_pair(values, source.text)
-                                      : load_file(values, source.text);
-    if (error) return std::move(*error);
+    std::optional<Failure> failure = source.kind == ExternSource::Kind::Pair
+                                         ? load_pair(values, source.text)
+                                         : load_file(values, source.text);
+    if (!failure) continue;
+    if (auto* usage = std::get_if<ExternUsageError>(&*failure)) return std::move(*usage);
+    return std::get<ExternValueError>(std::move(*failure));
   }
   return values;
 }

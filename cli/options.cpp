@@ -102,7 +102,9 @@ std::optional<unsigned> parse_jobs(std::string_view text) {
 }
 
 std::string quoted(std::string_view text) {
-  return "'" + std::string(text) + "'";
+  std::string out(1, '\'');
+  out.append(text).push_back('\'');
+  return out;
 }
 
 // Applies one flag; returns a usage error text when its value is not valid.
