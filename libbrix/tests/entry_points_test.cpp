@@ -1,0 +1,130 @@
+// The three entry points: what reaches the builder, what is turned away
+// before the grammar runs, and how extern values are read on their own.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "brix/brix.hpp"
+#include "lib/utf8.hpp"
+
+namespace brix {
+namespace {
+
+TEST(Parse, EmptyTextIsAFileWithoutRequirements) {
+  Result<ParseResult> result = parse("");
+  ASSERT_TRUE(result.ok()) << result.error().to_string();
+  EXPECT_EQ(std::string_view(result->parsed_brix_file.version), "0.1.12");
+  EXPECT_TRUE(result->parsed_brix_file.requirements.empty());
+}
+
+TEST(Parse, SyntaxErrorIsAOneEntryChain) {
+  Result<ParseResult> result = parse("SELECT 1 FROM CSCI 1010;");
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().entries().size(), 1u);
+  EXPECT_EQ(result.error().to_string(), R"txt( --> 1:15
+  |
+1 | SELECT 1 FROM CSCI 1010;
+  |               ^---
+  |
+  = expected variable, XYZ, selector_list, or statement)txt");
+}
+
+TEST(ParseExternValue, BuildsEachKindOfValue) {
+  struct Row {
+    std::string_view text;
+    std::string_view diagnostic;
+  };
+  const Row rows[] = {
+      {"3", "Quantity(Single(3))"},
+      {"0-3", "Quantity(Many { from: 0, to: 3 })"},
+      {"CSCI 1234L",
+       R"txt(Class(Class { department_id: "CSCI", course_number: 1234, lab: true }))txt"},
+      {"[CSCI 1234]",
+       R"txt(SelectorList([Class(Class { department_id: "CSCI", course_number: 1234, lab: false })]))txt"},
+      {"CLASS(CSCI 1234)",
+       R"txt(Selector(Class(Class { department_id: "CSCI", course_number: 1234, lab: false })))txt"},
+      {R"txt("say ""hi""")txt", R"txt(String("say \"hi\""))txt"},
+      // The value ends where the grammar stops; the rest is not examined.
+      {"[TAG(\"abc\"), DIST(\"xyz\")]; and then ]]] garbage",
+       R"txt(SelectorList([Tag("abc"), Dist("xyz")]))txt"},
+  };
+  for (const Row& row : rows) {
+    Result<VarValue> value = parse_extern_value(row.text);
+    ASSERT_TRUE(value.ok()) << row.text << "\n" << value.error().to_string();
+    EXPECT_EQ(diagnostic_text(*value), row.diagnostic) << row.text;
+  }
+}
+
+TEST(ParseExternValue, ReportsErrorsAgainstItsOwnText) {
+  struct Row {
+    std::string_view text;
+    std::string_view chain;
+  };
+  const Row rows[] = {
+      {"0", R"txt( --> 1:1
+  |
+1 | 0
+  | ^
+  |
+  = cannot assign zero as a quantity)txt"},
+      {"[TAG(\"a\"), $x]", R"txt( --> 1:12
+  |
+1 | [TAG("a"), $x]
+  |            ^^
+  |
+  = undefined variable `$x`)txt"},
+      {" 3", R"txt( --> 1:1
+  |
+1 |  3
+  | ^---
+  |
+  = expected var_value)txt"},
+  };
+  for (const Row& row : rows) {
+    Result<VarValue> value = parse_extern_value(row.text);
+    ASSERT_FALSE(value.ok()) << row.text;
+    EXPECT_EQ(value.error().to_string(), row.chain) << row.text;
+  }
+}
+
+TEST(Utf8, FindsTheStartOfTheFirstBadSequence) {
+  struct Row {
+    std::string_view name;
+    std::string_view text;
+    std::optional<std::size_t> offset;
+  };
+  const Row rows[] = {
+      {"ascii longer than one word", "SELECT 1 FROM CSCI 1010 : \"x\";", std::nullopt},
+      {"two, three and four byte forms", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", std::nullopt},
+      {"highest code point", "\xF4\x8F\xBF\xBF", std::nullopt},
+      {"lone continuation byte", "\x80", 0},
+      {"after a clean eight-byte word", "abcdefghij\xC3(", 10},
+      {"truncated at the end", "abc\xE2\x82", 3},
+      {"overlong two-byte form", "ab\xC0\x80", 2},
+      {"overlong three-byte form", "\xE0\x80\xAF", 0},
+      {"surrogate", "x\xED\xA0\x80", 1},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", 0},
+      {"byte never used", "12345678\xFF", 8},
+      {"bad third byte", "0123456789ab\xF0\x9F\x98z", 12},
+      {"good then bad", "\xC3\xA9\xC3", 2},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(detail::find_invalid_utf8(row.text), row.offset) << row.name;
+  }
+}
+
+TEST(Utf8, BadTextIsRefusedBeforeParsing) {
+  const std::string_view text = "SELECT 1 FROM CSCI 1010 : \"caf\xC3\";";
+  Result<ParseResult> file = parse(text);
+  ASSERT_FALSE(file.ok());
+  EXPECT_EQ(file.error().to_string(), "input is not valid UTF-8: invalid byte at offset 30");
+
+  Result<VarValue> value = parse_extern_value("\"\xFF\"");
+  ASSERT_FALSE(value.ok());
+  EXPECT_EQ(value.error().to_string(), "input is not valid UTF-8: invalid byte at offset 1");
+}
+
+}  // namespace
+}  // namespace brix
