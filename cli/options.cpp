@@ -57,14 +57,14 @@ enum class Flag {
   Version,
 };
 
-struct FlagSpec {
+struct OptionInfo {
   std::string_view long_name;
   char short_name;
   bool takes_value;
   Flag flag;
 };
 
-constexpr FlagSpec kFlags[] = {
+constexpr OptionInfo kFlags[] = {
     {"--pretty", 0, false, Flag::Pretty},
     {"--debug", 0, false, Flag::Debug},
     {"--error-format", 0, true, Flag::ErrorFormat},
@@ -79,16 +79,16 @@ constexpr FlagSpec kFlags[] = {
     {"--version", 'V', false, Flag::Version},
 };
 
-const FlagSpec* find_long(std::string_view name) {
-  for (const FlagSpec& spec : kFlags) {
-    if (spec.long_name == name) return &spec;
+const OptionInfo* find_long(std::string_view name) {
+  for (const OptionInfo& option : kFlags) {
+    if (option.long_name == name) return &option;
   }
   return nullptr;
 }
 
-const FlagSpec* find_short(char name) {
-  for (const FlagSpec& spec : kFlags) {
-    if (spec.short_name == name) return &spec;
+const OptionInfo* find_short(char name) {
+  for (const OptionInfo& option : kFlags) {
+    if (option.short_name == name) return &option;
   }
   return nullptr;
 }
@@ -203,30 +203,31 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
       continue;
     }
 
-    const FlagSpec* spec = nullptr;
+    const OptionInfo* option = nullptr;
     std::string_view name;
     std::optional<std::string_view> value;
     if (arg.starts_with("--")) {
       const std::size_t eq = arg.find('=');
       name = arg.substr(0, eq);
       if (eq != std::string_view::npos) value = arg.substr(eq + 1);
-      spec = find_long(name);
+      option = find_long(name);
     } else {
       // "-j4" and "-xNAME=VALUE" carry their value in the same argument.
       name = arg.substr(0, 2);
       if (arg.size() > 2) value = arg.substr(2);
-      spec = find_short(arg[1]);
+      option = find_short(arg[1]);
     }
-    if (spec == nullptr) return "unknown option " + quoted(arg) + " (see 'brix --help')";
+    if (option == nullptr) return "unknown option " + quoted(arg) + " (see 'brix --help')";
 
-    if (spec->takes_value && !value) {
+    if (option->takes_value && !value) {
       if (i + 1 == args.size()) return "option " + quoted(name) + " needs a value";
       value = args[++i];
-    } else if (!spec->takes_value && value) {
+    } else if (!option->takes_value && value) {
       if (arg.starts_with("--")) return "option " + quoted(name) + " takes no value";
       return "unknown option " + quoted(arg) + " (see 'brix --help')";
     }
-    if (auto error = apply(spec->flag, name, value.value_or(""), options, saw_pretty, saw_debug)) {
+    if (auto error =
+            apply(option->flag, name, value.value_or(""), options, saw_pretty, saw_debug)) {
       return *error;
     }
   }
