@@ -1,0 +1,33 @@
+// What the command does with one input: print its document, check it, or show
+// an extern value. Each input yields its own outcome, so inputs can be handled
+// on several threads and reported in input order.
+#pragma once
+
+#include <string>
+
+#include "brix/brix.hpp"
+#include "options.hpp"
+#include "report.hpp"
+
+namespace brix::cli {
+
+struct Outcome {
+  int status = kOk;
+  std::string out;  // for standard output
+  std::string err;  // for standard error
+};
+
+struct Context {
+  const Options& options;
+  const ExternValues& externs;
+  ReportStyle style;
+};
+
+// The requirements document of one file, in the chosen output format.
+Outcome print_file(const std::string& path, const Context& context);
+// "PATH: ok" or the file's error.
+Outcome check_file(const std::string& path, const Context& context);
+// The diagnostic text of one extern value text.
+Outcome show_value(const std::string& text, const Context& context);
+
+}  // namespace brix::cli

@@ -1,0 +1,226 @@
+#include "report.hpp"
+
+#include <cstdio>
+#include <variant>
+#include <vector>
+
+namespace brix::cli {
+namespace {
+
+constexpr std::string_view kReset = "\x1b[0m";
+constexpr std::string_view kBold = "\x1b[1m";
+constexpr std::string_view kBoldRed = "\x1b[1;31m";
+constexpr std::string_view kBoldBlue = "\x1b[1;34m";
+
+void paint(std::string& out, std::string_view colour, std::string_view text) {
+  if (text.empty()) return;
+  out += colour;
+  out += text;
+  out += kReset;
+}
+
+// Colours one rendered error report. Its shape is fixed: the arrow line first,
+// the message line last, the underline two lines above it, and source rows
+// ("12 | text") in between; only the gutter, carets and message are coloured,
+// never the user's source text.
+std::string colour_report(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t lf = text.find('\n', start);
+    lines.push_back(text.substr(start, lf - start));
+    if (lf == std::string_view::npos) break;
+    start = lf + 1;
+  }
+  const std::size_t n = lines.size();
+
+  std::string out;
+  out.reserve(text.size() + 16 * n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string_view line = lines[k];
+    if (k > 0) out += '\n';
+    if (k == 0) {
+      const std::size_t arrow = line.find("-->");
+      const std::size_t cut = arrow == std::string_view::npos ? 0 : arrow + 3;
+      paint(out, kBoldBlue, line.substr(0, cut));
+      out += line.substr(cut);
+    } else if (k + 1 == n) {
+      const std::size_t eq = line.find("= ");
+      if (eq == std::string_view::npos) {
+        out += line;
+        continue;
+      }
+      out += line.substr(0, eq);
+      paint(out, kBoldBlue, "=");
+      out += ' ';
+      paint(out, kBold, line.substr(eq + 2));
+    } else {
+      const std::size_t bar = line.find('|');
+      if (bar == std::string_view::npos || line.find_first_not_of(" 0123456789") < bar) {
+        out += line;
+        continue;
+      }
+      paint(out, kBoldBlue, line.substr(0, bar + 1));
+      const std::string_view rest = line.substr(bar + 1);
+      const std::size_t caret = rest.find('^');
+      if (k + 3 == n && caret != std::string_view::npos) {
+        out += rest.substr(0, caret);
+        paint(out, kBoldRed, rest.substr(caret));
+      } else {
+        out += rest;
+      }
+    }
+  }
+  return out;
+}
+
+std::string entry_message(const ErrorChain::Entry& entry) {
+  if (const Error* report = std::get_if<Error>(&entry)) return report->message();
+  return entry_text(entry);
+}
+
+const Error* first_report(const ErrorChain& chain) {
+  for (const ErrorChain::Entry& entry : chain.entries()) {
+    if (const Error* report = std::get_if<Error>(&entry)) return report;
+  }
+  return nullptr;
+}
+
+// The chain's text form with each report showing `path`, and coloured when
+// asked. The entries are replaced by plain messages holding their decorated
+// texts, so the library's own layout (indents, numbering) stays the only one.
+std::string render_text(const ErrorChain& chain, std::optional<std::string_view> path, bool color) {
+  const std::vector<ErrorChain::Entry>& entries = chain.entries();
+  std::vector<std::string> texts;
+  texts.reserve(entries.size());
+  for (const ErrorChain::Entry& entry : entries) {
+    if (const Error* report = std::get_if<Error>(&entry)) {
+      std::string text = report->to_string(path);
+      texts.push_back(color ? colour_report(text) : std::move(text));
+    } else if (color && texts.empty()) {
+      texts.push_back(std::string(kBold) + entry_text(entry) + std::string(kReset));
+    } else {
+      texts.push_back(entry_text(entry));
+    }
+  }
+  ErrorChain decorated = ErrorChain::from_message(std::move(texts.back()));
+  for (std::size_t i = texts.size() - 1; i-- > 0;) {
+    decorated = std::move(decorated).wrap(std::move(texts[i]));
+  }
+  return decorated.to_string();
+}
+
+void append_field(std::string& out, std::string_view key, std::size_t value) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+  out += std::to_string(value);
+}
+
+// {"file":...,"line":...,"column":...,"end_line":...,"end_column":...,
+//  "message":...,"causes":[...]}; positions only where the chain has a report.
+std::string render_json(const ErrorChain& chain, std::optional<std::string_view> path,
+                        std::optional<std::string_view> message, bool with_position) {
+  std::string out = "{\"file\":";
+  out += path ? json_string(*path) : "null";
+  const Error* report = with_position ? first_report(chain) : nullptr;
+  if (report != nullptr) {
+    const LineColLocation& at = report->line_col();
+    append_field(out, "line", at.start.line);
+    append_field(out, "column", at.start.column);
+    if (at.end) {
+      append_field(out, "end_line", at.end->line);
+      append_field(out, "end_column", at.end->column);
+    }
+  }
+  const std::vector<ErrorChain::Entry>& entries = chain.entries();
+  std::size_t first_cause = 0;
+  out += ",\"message\":";
+  if (message) {
+    out += json_string(*message);
+  } else {
+    out += json_string(entry_message(entries.front()));
+    first_cause = 1;
+  }
+  out += ",\"causes\":[";
+  for (std::size_t i = first_cause; i < entries.size(); ++i) {
+    if (i != first_cause) out += ',';
+    out += json_string(entry_message(entries[i]));
+  }
+  out += "]}\n";
+  return out;
+}
+
+}  // namespace
+
+bool use_color(ColorMode mode, bool stderr_is_terminal, const char* no_color_env) {
+  switch (mode) {
+    case ColorMode::Always:
+      return true;
+    case ColorMode::Never:
+      return false;
+    case ColorMode::Auto:
+      break;
+  }
+  return stderr_is_terminal && (no_color_env == nullptr || no_color_env[0] == '\0');
+}
+
+std::string render_error(const ErrorChain& chain, std::optional<std::string_view> path,
+                         const ReportStyle& style) {
+  if (style.format == ErrorFormat::Json) return render_json(chain, path, std::nullopt, true);
+
+  std::string out;
+  // A chain without a report has no arrow line to name the file in.
+  if (path && first_report(chain) == nullptr) {
+    out += *path;
+    out += ": ";
+  }
+  out += render_text(chain, path, style.color);
+  out += '\n';
+  return out;
+}
+
+std::string render_extern_error(const ExternValueError& error, const ReportStyle& style) {
+  const std::string message = "Error parsing extern value for " + error.name;
+  if (style.format == ErrorFormat::Json) {
+    // Positions would count from the start of the value, not of any file.
+    return render_json(error.chain, error.file, message, false);
+  }
+  return message + ": " + render_text(error.chain, std::nullopt, style.color) + "\n";
+}
+
+std::string json_string(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  for (char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+          out += escape;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace brix::cli
