@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <string>
 #include <vector>
@@ -154,6 +155,8 @@ TEST(Grammar, ReportsTheFurthestExpectedRules) {
       {file, "SELEC", 0, {file}},
       {select, "SELEC", 0, {select}},
       {extern_decl, "exter", 0, {extern_decl}},
+      // A failed range leaves the one attempt its body recorded.
+      {quantity_many, "x", 0, {quantity_single}},
       {class_argument, "ABcD 1010", 2, {class_id}},
       {class_argument, "ABCD\t1010", 4, {class_id}},
       {class_argument, "ABC\u00c91010", 3, {class_id}},
@@ -321,6 +324,30 @@ TEST(Grammar, ParsesLongLinesAndLargeInputs) {
   auto failed = parse_rule(Rule::file, big);
   ASSERT_TRUE(std::holds_alternative<Error>(failed));
   EXPECT_EQ(std::get<Error>(failed).location().start, big.size());
+}
+
+TEST(Grammar, RejectsTextsOfFourGiBOrMore) {
+  // Untouched pages of an anonymous mapping cost no memory; only the first
+  // line is ever read.
+  const std::size_t four_gib = std::size_t{1} << 32;
+  void* memory = mmap(nullptr, four_gib, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(memory, MAP_FAILED);
+  char* text = static_cast<char*>(memory);
+  text[0] = 'a';
+  text[1] = '\n';
+
+  auto too_large = parse_rule(Rule::file, std::string_view(text, four_gib));
+  ASSERT_TRUE(std::holds_alternative<Error>(too_large));
+  EXPECT_EQ(
+      std::get<Error>(too_large).variant(),
+      ErrorVariant(CustomError{"the text is too large to parse (it must be smaller than 4 GiB)"}));
+  EXPECT_EQ(std::get<Error>(too_large).line(), "a");
+
+  auto largest = parse_rule(Rule::file, std::string_view(text, four_gib - 1));
+  ASSERT_TRUE(std::holds_alternative<Error>(largest));
+  EXPECT_EQ(std::get<Error>(largest).variant(), ErrorVariant(ParsingError{{Rule::file}, {}}));
+  munmap(memory, four_gib);
 }
 
 std::string nested_queries(int levels, bool in_lists) {

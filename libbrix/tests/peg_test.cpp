@@ -170,19 +170,6 @@ TEST(Engine, MatchesAndReportsAsSpecified) {
   }
 }
 
-TEST(Engine, ModeAndLookaheadAreRestored) {
-  State s("ab");
-  s.mode = Mode::NonAtomic;
-  EXPECT_TRUE(with_mode<Mode::Atomic>(s, seq_ab));
-  EXPECT_EQ(s.mode, Mode::NonAtomic);
-  s.pos = 0;
-  EXPECT_FALSE(with_mode<Mode::CompoundAtomic>(s, b_));
-  EXPECT_EQ(s.mode, Mode::NonAtomic);
-  EXPECT_TRUE(not_followed_by(s, b_));
-  EXPECT_EQ(s.lookahead, Lookahead::None);
-  EXPECT_EQ(s.pos, 0u);
-}
-
 TEST(Engine, AnAbortedParseFailsEveryRule) {
   State s("ab");
   s.pos = 1;
