@@ -1,10 +1,13 @@
 // Independent checks of the encoders for the fuzz targets: a small JSON reader
 // that keeps key order, a writer for both layouts built from the reader's
-// values, and a decoder back into the data model. A result's JSON must read
-// back, re-render to the same bytes in both layouts, and decode to a document
-// whose diagnostic text equals the original's.
+// values, a decoder back into the data model, and a writer of the diagnostic
+// text built from the JSON values. A result's JSON must read back, re-render
+// to the same bytes in both layouts, decode to an equal document, and give the
+// same diagnostic text as the library writes. Error reports are checked
+// against the input: their offsets, line and column, and the rendered text.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +29,15 @@ namespace brix::fuzz {
 inline void check(bool ok, const char* what) {
   if (!ok) fail(what);
 }
+
+struct JsonReaderHex {
+  static int of(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+};
 
 struct Json {
   enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
@@ -345,8 +357,179 @@ inline BRIXQueryFile decode_file(const Json& v) {
   return f;
 }
 
-// Every property a successful parse must have.
-inline void check_result(const ParseResult& result) {
+// Diagnostic text, written from the JSON values. Texts are escaped by the
+// library (its Unicode tables decide what is printable); the escape itself is
+// checked to be lossless and, for ASCII, exactly as the text form lays down.
+
+inline void append_utf8(std::string& out, std::uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Undoes the text form's escapes; nothing if an escape is malformed or an
+// ASCII character is escaped other than as the text form demands.
+inline std::optional<std::string> unescape_text(std::string_view quoted) {
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return std::nullopt;
+  std::string_view s = quoted.substr(1, quoted.size() - 2);
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c == '"' || c < 0x20 || c == 0x7F) return std::nullopt;  // must have been escaped
+    if (c != '\\') {
+      out += static_cast<char>(c);
+      continue;
+    }
+    if (++i >= s.size()) return std::nullopt;
+    switch (s[i]) {
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case '0':
+        out += '\0';
+        break;
+      case '"':
+        out += '"';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case 'u': {
+        if (++i >= s.size() || s[i] != '{') return std::nullopt;
+        std::uint32_t v = 0;
+        std::size_t digits = 0;
+        int h = 0;
+        while (++i < s.size() && (h = JsonReaderHex::of(s[i])) >= 0 && !(h >= 10 && s[i] < 'a')) {
+          if (digits == 0 && h == 0 && i + 1 < s.size() && s[i + 1] != '}') return std::nullopt;
+          v = v * 16 + static_cast<std::uint32_t>(h);
+          if (++digits > 6) return std::nullopt;
+        }
+        if (i >= s.size() || s[i] != '}' || digits == 0 || v > 0x10FFFF) return std::nullopt;
+        if (v >= 0xD800 && v <= 0xDFFF) return std::nullopt;
+        // Characters with an escape of their own and printable ASCII are
+        // never written this way.
+        if (v == '\t' || v == '\r' || v == '\n' || v == 0 || (v >= 0x20 && v < 0x7F)) {
+          return std::nullopt;
+        }
+        append_utf8(out, v);
+        break;
+      }
+      default:
+        return std::nullopt;
+    }
+  }
+  return out;
+}
+
+// The library's text form of one text, checked to read back to the text.
+inline std::string text_form(const std::string& value) {
+  std::string wrapped = diagnostic_text(VarValue{VarValue::String{value}});
+  check(wrapped.size() >= 10 && wrapped.compare(0, 7, "String(") == 0 && wrapped.back() == ')',
+        "text form of a String value");
+  std::string quoted = wrapped.substr(7, wrapped.size() - 8);
+  std::optional<std::string> back = unescape_text(quoted);
+  check(back.has_value(), "text form escapes are well formed");
+  check(*back == value, "text form escapes read back to the text");
+  return quoted;
+}
+
+inline std::string number_form(const Json& v) {
+  return std::to_string(u16(v));
+}
+
+inline std::string class_form(const Json& v) {
+  check(v.at("lab").kind == Json::Kind::Bool, "lab is a bool");
+  return "Class { department_id: " + text_form(text(v.at("department_id"))) +
+         ", course_number: " + number_form(v.at("course_number")) +
+         ", lab: " + (v.at("lab").boolean ? "true" : "false") + " }";
+}
+
+std::string query_form(const Json& v);
+
+inline std::string selector_form(const Json& v) {
+  std::string key;
+  const Json& p = only(v, key);
+  if (key == "Class") return "Class(" + class_form(p) + ")";
+  if (key == "Placement" || key == "Tag" || key == "Dist") {
+    return key + "(" + text_form(text(p)) + ")";
+  }
+  if (key == "TagCode") {
+    return "TagCode { tag: " + text_form(text(p.at("tag"))) +
+           ", code: " + text_form(text(p.at("code"))) + " }";
+  }
+  if (key == "DistCode") {
+    return "DistCode { dist: " + text_form(text(p.at("dist"))) +
+           ", code: " + text_form(text(p.at("code"))) + " }";
+  }
+  if (key == "Range" || key == "RangeDist" || key == "RangeTag") {
+    std::string out =
+        key + " { from: " + class_form(p.at("from")) + ", to: " + class_form(p.at("to"));
+    if (key == "RangeDist") out += ", dist: " + text_form(text(p.at("dist")));
+    if (key == "RangeTag") out += ", tag: " + text_form(text(p.at("tag")));
+    return out + " }";
+  }
+  if (key == "Query") return "Query(" + query_form(p) + ")";
+  fail("unknown selector variant");
+}
+
+inline std::string quantity_form(const Json& v) {
+  std::string key;
+  const Json& p = only(v, key);
+  if (key == "Single") return "Single(" + number_form(p) + ")";
+  check(key == "Many", "quantity variant");
+  return "Many { from: " + number_form(p.at("from")) + ", to: " + number_form(p.at("to")) + " }";
+}
+
+inline std::string selectors_form(const Json& v) {
+  check(v.kind == Json::Kind::Array, "selector is an array");
+  std::string out = "[";
+  for (std::size_t i = 0; i < v.items.size(); ++i) {
+    if (i) out += ", ";
+    out += selector_form(v.items[i]);
+  }
+  return out + "]";
+}
+
+inline std::string query_form(const Json& v) {
+  return "BRIXQuery { quantity: " + quantity_form(v.at("quantity")) +
+         ", type: " + text(v.at("type")) + ", selector: " + selectors_form(v.at("selector")) + " }";
+}
+
+inline std::string file_form(const Json& v) {
+  std::string out = "ParseResult { parsed_brix_file: BRIXQueryFile { version: " +
+                    text_form(text(v.at("version"))) + ", requirements: [";
+  const Json& requirements = v.at("requirements");
+  check(requirements.kind == Json::Kind::Array, "requirements is an array");
+  for (std::size_t i = 0; i < requirements.items.size(); ++i) {
+    const Json& r = requirements.items[i];
+    if (i) out += ", ";
+    out += "BRIXRequirement { query: " + query_form(r.at("query")) +
+           ", description: " + text_form(text(r.at("description"))) +
+           ", priority: " + number_form(r.at("priority")) + " }";
+  }
+  return out + "] } }";
+}
+
+// Every property a successful parse must have; returns the JSON as read.
+inline Json check_result(const ParseResult& result) {
   auto compact = result.to_string();
   auto pretty = result.to_string_pretty();
   check(compact.ok() && pretty.ok(), "encoders never fail");
@@ -358,20 +541,136 @@ inline void check_result(const ParseResult& result) {
   std::string indented;
   write(indented, *doc, 2);
   check(indented == *pretty, "indented JSON equals the compact one re-indented");
+  auto pretty_doc = JsonReader(*pretty).read_document();
+  check(pretty_doc.has_value(), "indented JSON is valid");
+  std::string from_pretty;
+  write(from_pretty, *pretty_doc, -1);
+  check(from_pretty == *compact, "indented JSON reads back to the compact one");
   ParseResult decoded{decode_file(*doc)};
   check(decoded == result, "JSON decodes to the same document");
-  check(diagnostic_text(decoded) == diagnostic_text(result), "diagnostic text agrees with JSON");
+  check(file_form(*doc) == diagnostic_text(result), "diagnostic text agrees with JSON");
+  return std::move(*doc);
 }
 
-// Every property a failure must have: a non-empty chain whose rendered text
-// starts with the report's arrow line or with a plain message.
-inline void check_error(const ErrorChain& error) {
+// A value checked through a one-requirement document that holds it: the
+// document's encodings must agree, and the value's diagnostic text must be
+// what its part of the JSON gives.
+inline void check_value(const VarValue& value) {
+  BRIXQuery query{Quantity{Quantity::Single{1}}, QueryType::Select, {}};
+  std::string description;
+  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
+    query.selector = list->selectors;
+  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
+    query.selector.push_back(*selector);
+  } else if (const auto* course = std::get_if<Class>(&value.value)) {
+    query.selector.push_back(Selector{*course});
+  } else if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
+    query.quantity = *quantity;
+  } else {
+    description = std::get<VarValue::String>(value.value).value;
+  }
+  ParseResult holder;
+  holder.parsed_brix_file.requirements.push_back(
+      BRIXRequirement{std::move(query), std::move(description), 1});
+  Json doc = check_result(holder);
+  const Json& requirement = doc.at("requirements").items.at(0);
+  const Json& selectors = requirement.at("query").at("selector");
+
+  std::string expected;
+  switch (value.value.index()) {
+    case 0:
+      expected = "SelectorList(" + selectors_form(selectors) + ")";
+      break;
+    case 1:
+      expected = "Selector(" + selector_form(selectors.items.at(0)) + ")";
+      break;
+    case 2:
+      expected = "Quantity(" + quantity_form(requirement.at("query").at("quantity")) + ")";
+      break;
+    case 3:
+      expected = "String(" + text_form(text(requirement.at("description"))) + ")";
+      break;
+    default: {
+      std::string key;
+      expected = "Class(" + class_form(only(selectors.items.at(0), key)) + ")";
+    }
+  }
+  check(diagnostic_text(value) == expected, "value's diagnostic text agrees with JSON");
+}
+
+// Line and column of an offset, counted independently of the library: a line
+// feed, or a carriage return with a line feed, ends a line; columns count
+// characters.
+inline LineCol line_col_of(std::string_view input, std::size_t offset) {
+  LineCol at{1, 1};
+  std::size_t i = 0;
+  while (i < offset) {
+    auto c = static_cast<unsigned char>(input[i]);
+    if (c == '\n' || (c == '\r' && i + 1 < input.size() && input[i + 1] == '\n')) {
+      i += c == '\r' ? 2 : 1;
+      ++at.line;
+      at.column = 1;
+      continue;
+    }
+    i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    ++at.column;
+  }
+  return at;
+}
+
+inline bool is_boundary(std::string_view input, std::size_t offset) {
+  return offset == input.size() ||
+         (offset < input.size() && (static_cast<unsigned char>(input[offset]) & 0xC0) != 0x80);
+}
+
+inline bool valid_utf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// Every property a failure must have: a non-empty chain whose text is valid
+// UTF-8 without a trailing line break; a report that located in `input` lies
+// on character boundaries inside it, with the line and column that the text
+// gives, and renders them on its arrow line. `input` is empty when the report
+// may concern another text (an extern value's own text).
+inline void check_error(const ErrorChain& error, std::optional<std::string_view> input) {
   check(!error.entries().empty(), "chain has an entry");
   std::string textform = error.to_string();
   check(!textform.empty(), "error text is not empty");
-  if (std::holds_alternative<Error>(error.entries().front())) {
-    std::size_t spaces = textform.find_first_not_of(' ');
-    check(spaces >= 1 && textform.compare(spaces, 4, "--> ") == 0, "report starts with the arrow");
+  check(textform.back() != '\n', "error text has no trailing line break");
+  check(valid_utf8(textform), "error text is valid UTF-8");
+  for (const ErrorChain::Entry& entry : error.entries()) {
+    const Error* report = std::get_if<Error>(&entry);
+    if (!report) continue;
+    check(!std::holds_alternative<ParsingError>(report->variant()),
+          "reports leave the library with display names");
+    std::string rendered = report->to_string();
+    std::size_t spaces = rendered.find_first_not_of(' ');
+    check(spaces >= 1 && rendered.compare(spaces, 4, "--> ") == 0, "report starts with the arrow");
+    if (!input) continue;
+    const InputLocation& where = report->location();
+    const LineColLocation& lc = report->line_col();
+    check(where.start <= input->size() && is_boundary(*input, where.start),
+          "report starts on a character boundary");
+    LineCol start = line_col_of(*input, where.start);
+    check(lc.start.line == start.line && lc.start.column == start.column,
+          "report's line and column");
+    if (where.end) {
+      check(*where.end >= where.start && *where.end <= input->size() &&
+                is_boundary(*input, *where.end),
+            "report ends on a character boundary after its start");
+    }
+    std::string arrow =
+        "--> " + std::to_string(start.line) + ":" + std::to_string(start.column) + "\n";
+    check(rendered.compare(spaces, arrow.size(), arrow) == 0, "arrow line shows line and column");
   }
 }
 

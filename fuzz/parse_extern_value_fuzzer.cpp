@@ -1,5 +1,6 @@
-// Any value text: a value with a non-empty diagnostic text, or a well-formed
-// error; the same answer when parsed twice.
+// Any value text: a value whose diagnostic text agrees with the JSON of a
+// document holding it, or a well-formed error located in the text; the same
+// answer when parsed twice.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -13,9 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   brix::fuzz::check(first.ok() == second.ok(), "parse_extern_value is deterministic");
   if (first.ok()) {
     brix::fuzz::check(*first == *second, "parse_extern_value is deterministic");
-    brix::fuzz::check(!brix::diagnostic_text(*first).empty(), "diagnostic text is not empty");
+    brix::fuzz::check_value(*first);
   } else {
-    brix::fuzz::check_error(first.error());
+    brix::fuzz::check(first.error() == second.error(), "parse_extern_value is deterministic");
+    brix::fuzz::check_error(first.error(), text);
   }
   return 0;
 }

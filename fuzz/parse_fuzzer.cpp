@@ -1,5 +1,5 @@
-// Any text: a result whose encodings agree, or a well-formed error; the same
-// answer when parsed twice.
+// Any text: a result whose encodings agree, or a well-formed error located in
+// the text; the same answer when parsed twice.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     brix::fuzz::check_result(*first);
   } else {
     brix::fuzz::check(first.error() == second.error(), "parse is deterministic");
-    brix::fuzz::check_error(first.error());
+    brix::fuzz::check_error(first.error(), text);
   }
   return 0;
 }
