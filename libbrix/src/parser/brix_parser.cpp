@@ -102,12 +102,15 @@ Result<Argument> build_argument(Pair query_argument, const VariableTable& table)
       Result<const VarValue*> bound = table.lookup(*child);
       if (!bound) return std::move(bound).error();
       const VarValue& value = **bound;
-      if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
-        return Argument{text->value};
+      const auto* text = std::get_if<VarValue::String>(&value.value);
+      const auto* course = std::get_if<Class>(&value.value);
+      if (!text && !course) {
+        return report(*child,
+                      kind_and_name("expected string or class argument, found ", value, *child));
       }
-      if (const auto* course = std::get_if<Class>(&value.value)) return Argument{*course};
-      return report(*child,
-                    kind_and_name("expected string or class argument, found ", value, *child));
+      if (auto over = table.meter().charge(value, *child)) return std::move(*over);
+      if (text) return Argument{text->value};
+      return Argument{*course};
     }
   }
 }
@@ -125,7 +128,7 @@ Result<BRIXQueryFile> BRIXParser::parse_file(Pair file, ExternValues externals) 
   }
   BRIXQueryFile result;
   result.requirements.reserve(requirements);
-  VariableTable table;
+  VariableTable table(file.input().size());
   table.reserve(bindings);
 
   for (Pair child : file.children()) {
@@ -138,6 +141,9 @@ Result<BRIXQueryFile> BRIXParser::parse_file(Pair file, ExternValues externals) 
         if (supplied == externals.end()) {
           return report(*variable, cat({"extern variable `", name,
                                         "` was declared but not provided by the caller"}));
+        }
+        if (auto over = table.meter().charge(supplied->second, *variable)) {
+          return std::move(*over);
         }
         table.bind(name, supplied->second);
         break;
@@ -210,6 +216,7 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
       return report(*description_node, kind_and_name("expected string for description, found ",
                                                      **bound, *description_node));
     }
+    if (auto over = table.meter().charge(**bound, *description_node)) return std::move(*over);
     description = text->value;
   }
 
@@ -219,8 +226,24 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
   return std::nullopt;
 }
 
+// Nested queries recurse through parse_query, append_selector_list and
+// append_selector_single, so those three keep only what the recursion needs
+// in their frames and leave the rest to functions that are never inlined:
+// 256 levels of nesting then fit a small thread stack even unoptimised.
 Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& table,
                                           bool top_level) {
+  Pair selector = statement;
+  Result<BRIXQuery> query = parse_query_head(statement, table, top_level, selector);
+  if (!query) return query;
+  Status status = selector.rule() == Rule::selector_list
+                      ? append_selector_list(selector, table, query->selector)
+                      : append_selector_single(selector, table, query->selector);
+  if (status) return std::move(*status).wrap("failed parsing selector");
+  return query;
+}
+
+Result<BRIXQuery> BRIXParser::parse_query_head(Pair statement, const VariableTable& table,
+                                               bool top_level, Pair& selector) {
   if (statement.rule() != Rule::statement) return plain("expected statement");
   Pairs parts = statement.children();
 
@@ -240,16 +263,12 @@ Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& t
   Result<Quantity> quantity = parse_query_quantity(*quantity_node, table, top_level);
   if (!quantity) return std::move(quantity).error().wrap("failed parsing quantity");
 
-  BRIXQuery query{*quantity, type, {}};
-  std::optional<Pair> selector = selector_node->children().next();
-  if (!selector) {
+  std::optional<Pair> child = selector_node->children().next();
+  if (!child) {
     return plain("should have { selector_list | selector_single }").wrap("failed parsing selector");
   }
-  Status status = selector->rule() == Rule::selector_list
-                      ? append_selector_list(*selector, table, query.selector)
-                      : append_selector_single(*selector, table, query.selector);
-  if (status) return std::move(*status).wrap("failed parsing selector");
-  return query;
+  selector = *child;
+  return BRIXQuery{*quantity, type, {}};
 }
 
 Result<Quantity> BRIXParser::parse_query_quantity(Pair quantity, const VariableTable& table,
@@ -398,37 +417,45 @@ Status BRIXParser::append_selector_single(Pair selector_single, const VariableTa
                                           std::vector<Selector>& out) {
   std::optional<Pair> child = selector_single.children().next();
   if (!child) return plain(kSelectorSingleShape);
-  switch (child->rule()) {
-    case Rule::statement: {
-      Result<BRIXQuery> query = parse_query(*child, table, false);
-      if (!query) return std::move(query).error().wrap("could not parse nested query");
-      out.push_back(Selector{Selector::Query{Box<BRIXQuery>(std::move(query).value())}});
-      return std::nullopt;
-    }
+  if (child->rule() != Rule::statement) return append_selector_leaf(*child, table, out);
+  ++table.meter().nesting;
+  Result<BRIXQuery> query = parse_query(*child, table, false);
+  --table.meter().nesting;
+  if (!query) return std::move(query).error().wrap("could not parse nested query");
+  out.push_back(Selector{Selector::Query{Box<BRIXQuery>(std::move(query).value())}});
+  return std::nullopt;
+}
+
+Status BRIXParser::append_selector_leaf(Pair child, const VariableTable& table,
+                                        std::vector<Selector>& out) {
+  switch (child.rule()) {
     case Rule::XYZ: {
-      Result<Selector> selector = parse_xyz(*child, table);
+      Result<Selector> selector = parse_xyz(child, table);
       if (!selector) return std::move(selector).error();
       out.push_back(std::move(selector).value());
       return std::nullopt;
     }
     case Rule::class_argument: {
-      Result<Class> course = parse_class_from_pair(*child);
+      Result<Class> course = parse_class_from_pair(child);
       if (!course) return std::move(course).error();
       out.push_back(Selector{std::move(course).value()});
       return std::nullopt;
     }
     case Rule::variable: {
-      Result<const VarValue*> bound = table.lookup(*child);
+      Result<const VarValue*> bound = table.lookup(child);
       if (!bound) return std::move(bound).error();
       const VarValue& value = **bound;
+      if (std::holds_alternative<Quantity>(value.value) ||
+          std::holds_alternative<VarValue::String>(value.value)) {
+        return report(child, kind_and_name("expected selector, found ", value, child));
+      }
+      if (auto over = table.meter().charge(value, child)) return over;
       if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
         out.insert(out.end(), list->selectors.begin(), list->selectors.end());
       } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
         out.push_back(*selector);
-      } else if (const auto* course = std::get_if<Class>(&value.value)) {
-        out.push_back(Selector{*course});
       } else {
-        return report(*child, kind_and_name("expected selector, found ", value, *child));
+        out.push_back(Selector{std::get<Class>(value.value)});
       }
       return std::nullopt;
     }

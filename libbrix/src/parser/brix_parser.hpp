@@ -44,6 +44,13 @@ class BRIXParser {
                                      std::vector<Selector>& out);
   static Status append_selector_single(Pair selector_single, const VariableTable& table,
                                        std::vector<Selector>& out);
+  // The parts of the two recursive operations that do not recurse, kept out
+  // of their stack frames.
+  [[gnu::noinline]] static Result<BRIXQuery> parse_query_head(Pair statement,
+                                                              const VariableTable& table,
+                                                              bool top_level, Pair& selector);
+  [[gnu::noinline]] static Status append_selector_leaf(Pair child, const VariableTable& table,
+                                                       std::vector<Selector>& out);
   static Result<Quantity> parse_query_quantity(Pair quantity, const VariableTable& table,
                                                bool top_level);
   static Status parse_requirement(Pair special_statement, const VariableTable& table,

@@ -10,6 +10,7 @@
 
 #include "brix/model.hpp"
 #include "brix/result.hpp"
+#include "parser/expansion_meter.hpp"
 #include "peg/tree.hpp"
 
 namespace brix::detail {
@@ -22,6 +23,10 @@ std::string_view kind_name(const VarValue& value);
 // Keys borrow the source text, which outlives the table.
 class VariableTable {
  public:
+  // A table for a file of `input_size` bytes, which sets the limits of what
+  // copies out of it may add to the document.
+  explicit VariableTable(std::size_t input_size = 0) : meter_(input_size) {}
+
   // Adds or replaces a binding.
   void bind(std::string_view name, VarValue value);
 
@@ -30,6 +35,11 @@ class VariableTable {
   Result<const VarValue*> lookup(Pair variable) const;
 
   bool empty() const { return entries_.empty(); }
+
+  // The builder charges every copy of a bound value here before making it.
+  // The meter is bookkeeping of the build, not part of the bindings, so a
+  // table that is only read still counts what is taken out of it.
+  ExpansionMeter& meter() const { return meter_; }
   void reserve(std::size_t count);
 
  private:
@@ -45,6 +55,7 @@ class VariableTable {
 
   std::vector<Slot> slots_;  // a power of two in size, at most half full
   std::vector<std::pair<std::string_view, VarValue>> entries_;
+  mutable ExpansionMeter meter_;
 };
 
 }  // namespace brix::detail

@@ -1,0 +1,111 @@
+#include "parser/expansion_meter.hpp"
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "brix/error.hpp"
+#include "brix/rule.hpp"
+#include "parser/grammar.hpp"
+
+namespace brix::detail {
+namespace {
+
+// What one copy of a value adds: selectors (nested ones included), bytes of
+// text, and the deepest level of nested queries inside it.
+struct Size {
+  std::size_t selectors = 0;
+  std::size_t text = 0;
+  int depth = 0;
+};
+
+std::size_t text_of(const Selector& selector) {
+  return std::visit(
+      [](const auto& s) -> std::size_t {
+        using S = std::decay_t<decltype(s)>;
+        if constexpr (std::is_same_v<S, Selector::Placement> || std::is_same_v<S, Selector::Tag> ||
+                      std::is_same_v<S, Selector::Dist>) {
+          return s.value.size();
+        } else if constexpr (std::is_same_v<S, Selector::TagCode>) {
+          return s.tag.size() + s.code.size();
+        } else if constexpr (std::is_same_v<S, Selector::DistCode>) {
+          return s.dist.size() + s.code.size();
+        } else if constexpr (std::is_same_v<S, Selector::RangeDist>) {
+          return s.dist.size();
+        } else if constexpr (std::is_same_v<S, Selector::RangeTag>) {
+          return s.tag.size();
+        } else {
+          return 0;
+        }
+      },
+      selector.value);
+}
+
+// Adds the selectors at nesting `level` to `size`. Stops as soon as a count
+// passes its cap or the nesting passes the bound, so measuring a value costs
+// no more than the copy it allows (and the walk's own recursion stays within
+// the bound).
+bool measure(std::span<const Selector> selectors, int level, const Size& cap, Size& size) {
+  for (const Selector& selector : selectors) {
+    ++size.selectors;
+    size.text += text_of(selector);
+    if (size.selectors > cap.selectors || size.text > cap.text) return false;
+    if (const auto* query = std::get_if<Selector::Query>(&selector.value)) {
+      size.depth = std::max(size.depth, level + 1);
+      if (size.depth > cap.depth) return false;
+      if (!measure(query->query->selector, level + 1, cap, size)) return false;
+    }
+  }
+  return true;
+}
+
+ErrorChain report(Pair variable, std::string message) {
+  return ErrorChain::from_report(Error::new_from_span(CustomError{std::move(message)},
+                                                      variable.input(), variable.start(),
+                                                      variable.end())
+                                     .renamed_rules(renamed_rules_impl));
+}
+
+}  // namespace
+
+ExpansionMeter::ExpansionMeter(std::size_t input_size)
+    : selector_limit_(std::max(kMinSelectors, input_size / kInputBytesPerSelector)),
+      text_limit_(std::max(kMinTextBytes, input_size * kTextBytesPerInputByte)) {}
+
+std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair variable) {
+  const Size cap{selector_limit_ - selectors_, text_limit_ - text_bytes_, MAX_NESTING - nesting};
+  Size size;
+  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
+    measure(list->selectors, 0, cap, size);
+  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
+    measure(std::span<const Selector>(selector, 1), 0, cap, size);
+  } else if (std::holds_alternative<Class>(value.value)) {
+    size.selectors = 1;
+  } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
+    size.text = text->value.size();
+  }
+
+  const std::string name(variable.as_str());
+  if (size.depth > cap.depth) {
+    return report(variable, "variable `" + name + "` nests queries too deeply (the limit is " +
+                                std::to_string(MAX_NESTING) + " levels)");
+  }
+  if (size.selectors > cap.selectors) {
+    return report(variable, "variable `" + name + "` expands the document beyond " +
+                                std::to_string(selector_limit_) +
+                                " selectors; a file may copy at most that many selectors out of "
+                                "its variables");
+  }
+  if (size.text > cap.text) {
+    return report(variable, "variable `" + name + "` expands the document beyond " +
+                                std::to_string(text_limit_) +
+                                " bytes of text; a file may copy at most that much text out of "
+                                "its variables");
+  }
+  selectors_ += size.selectors;
+  text_bytes_ += size.text;
+  return std::nullopt;
+}
+
+}  // namespace brix::detail

@@ -1,0 +1,57 @@
+// The limits on what copying variables may add to one document.
+//
+// Every use of a variable copies its value, so a few short lines can ask for
+// more than any memory holds: `$a = [CSCI 1010]; $a = [$a, $a];` repeated
+// forty times would need 2^40 selectors, and `$a = [SELECT 1 FROM $a];`
+// repeated nests queries as deep as the file is long. The meter counts, over
+// one file, the selectors (nested ones included) and the bytes of text that
+// copies out of variables and extern values produce, and checks how deeply a
+// copied value would nest queries where it is used. A use that would cross a
+// limit fails with a report on the variable before anything is copied, so
+// memory and time stay in proportion to the input. The limits are far above
+// what any real requirements file needs.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+
+#include "brix/error_chain.hpp"
+#include "brix/model.hpp"
+#include "peg/tree.hpp"
+
+namespace brix::detail {
+
+class ExpansionMeter {
+ public:
+  // Selectors that copies may produce in one file: this many, or one for
+  // every `kInputBytesPerSelector` bytes of a larger input.
+  static constexpr std::size_t kMinSelectors = std::size_t{1} << 20;
+  static constexpr std::size_t kInputBytesPerSelector = 8;
+  // Bytes of text that copies may produce: this many, or a multiple of a
+  // larger input's length.
+  static constexpr std::size_t kMinTextBytes = std::size_t{1} << 26;
+  static constexpr std::size_t kTextBytesPerInputByte = 4;
+
+  // The limits for an input of `input_size` bytes.
+  explicit ExpansionMeter(std::size_t input_size = 0);
+
+  std::size_t selector_limit() const { return selector_limit_; }
+  std::size_t text_limit() const { return text_limit_; }
+
+  // Accounts for one copy of `value`, the value of `variable`, about to be
+  // made inside `nesting` open nested queries. The report on the variable
+  // when the copy would cross a limit; nothing is charged then.
+  std::optional<ErrorChain> charge(const VarValue& value, Pair variable);
+
+  // Nested queries currently being built, so that a spliced value's own
+  // queries count on top of them.
+  int nesting = 0;
+
+ private:
+  std::size_t selector_limit_;
+  std::size_t text_limit_;
+  std::size_t selectors_ = 0;
+  std::size_t text_bytes_ = 0;
+};
+
+}  // namespace brix::detail
