@@ -110,3 +110,46 @@ def test_hostile_input(case, outcomes):
     )
     assert child.returncode == 0, child.stderr[-2000:]
     assert child.stdout.strip() in outcomes
+
+
+TOO_MANY = (
+    "variable `{}` expands the document beyond 1048576 selectors; "
+    "a file may copy at most that many selectors out of its variables"
+)
+
+
+@pytest.mark.parametrize(
+    "call, location, message",
+    [
+        (
+            lambda: parse("$a = [COMP 1010];\n" + "$a = [$a, $a];\n" * 40),
+            "--> 21:7",
+            TOO_MANY.format("$a"),
+        ),
+        (
+            lambda: parse_with_externals(
+                "extern $big;\nextern $big;\n",
+                {"$big": "[" + ", ".join(["COMP 1010"] * (2**19 + 1)) + "]"},
+            ),
+            "--> 2:8",
+            TOO_MANY.format("$big"),
+        ),
+        (
+            lambda: parse("$a = [COMP 1010];\n" + "$a = [SELECT 1 FROM $a];\n" * 1000),
+            "--> 258:21",
+            "variable `$a` nests queries too deeply (the limit is 256 levels)",
+        ),
+        (
+            lambda: parse_extern_value("[" + "SELECT 1 FROM " * 1_000_000 + "COMP 1010]"),
+            "--> 1:3572",
+            "queries and selector lists nest too deeply (the limit is 256 levels)",
+        ),
+    ],
+    ids=["doubling", "extern declared twice", "deepening", "deep extern value"],
+)
+def test_copying_and_nesting_are_bounded(call, location, message):
+    with pytest.raises(ValueError) as raised:
+        call()
+    text = str(raised.value)
+    assert location in text
+    assert text.endswith("= " + message)
