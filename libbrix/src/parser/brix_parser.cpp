@@ -128,7 +128,7 @@ Result<BRIXQueryFile> BRIXParser::parse_file(Pair file, ExternValues externals) 
   }
   BRIXQueryFile result;
   result.requirements.reserve(requirements);
-  VariableTable table(file.input().size());
+  VariableTable table;
   table.reserve(bindings);
 
   for (Pair child : file.children()) {

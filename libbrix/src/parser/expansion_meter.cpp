@@ -69,12 +69,19 @@ ErrorChain report(Pair variable, std::string message) {
 
 }  // namespace
 
-ExpansionMeter::ExpansionMeter(std::size_t input_size)
-    : selector_limit_(std::max(kMinSelectors, input_size / kInputBytesPerSelector)),
-      text_limit_(std::max(kMinTextBytes, input_size * kTextBytesPerInputByte)) {}
+std::size_t ExpansionMeter::selector_limit(std::size_t input_size) {
+  return std::max(kMinSelectors, input_size / kInputBytesPerSelector);
+}
+
+std::size_t ExpansionMeter::text_limit(std::size_t input_size) {
+  return std::max(kMinTextBytes, input_size * kTextBytesPerInputByte);
+}
 
 std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair variable) {
-  const Size cap{selector_limit_ - selectors_, text_limit_ - text_bytes_, MAX_NESTING - nesting};
+  const std::size_t selector_limit = ExpansionMeter::selector_limit(variable.input().size());
+  const std::size_t text_limit = ExpansionMeter::text_limit(variable.input().size());
+  const Size cap{selector_limit - std::min(selectors_, selector_limit),
+                 text_limit - std::min(text_bytes_, text_limit), MAX_NESTING - nesting};
   Size size;
   if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
     measure(list->selectors, 0, cap, size);
@@ -93,13 +100,13 @@ std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair var
   }
   if (size.selectors > cap.selectors) {
     return report(variable, "variable `" + name + "` expands the document beyond " +
-                                std::to_string(selector_limit_) +
+                                std::to_string(selector_limit) +
                                 " selectors; a file may copy at most that many selectors out of "
                                 "its variables");
   }
   if (size.text > cap.text) {
     return report(variable, "variable `" + name + "` expands the document beyond " +
-                                std::to_string(text_limit_) +
+                                std::to_string(text_limit) +
                                 " bytes of text; a file may copy at most that much text out of "
                                 "its variables");
   }

@@ -24,7 +24,9 @@ namespace brix::detail {
 class ExpansionMeter {
  public:
   // Selectors that copies may produce in one file: this many, or one for
-  // every `kInputBytesPerSelector` bytes of a larger input.
+  // every `kInputBytesPerSelector` bytes of a larger input. The input is the
+  // text the charged variable was written in, so no caller has to pass its
+  // size along.
   static constexpr std::size_t kMinSelectors = std::size_t{1} << 20;
   static constexpr std::size_t kInputBytesPerSelector = 8;
   // Bytes of text that copies may produce: this many, or a multiple of a
@@ -32,14 +34,12 @@ class ExpansionMeter {
   static constexpr std::size_t kMinTextBytes = std::size_t{1} << 26;
   static constexpr std::size_t kTextBytesPerInputByte = 4;
 
-  // The limits for an input of `input_size` bytes.
-  explicit ExpansionMeter(std::size_t input_size = 0);
-
-  std::size_t selector_limit() const { return selector_limit_; }
-  std::size_t text_limit() const { return text_limit_; }
+  static std::size_t selector_limit(std::size_t input_size);
+  static std::size_t text_limit(std::size_t input_size);
 
   // Accounts for one copy of `value`, the value of `variable`, about to be
-  // made inside `nesting` open nested queries. The report on the variable
+  // made inside `nesting` open nested queries, against the limits for the
+  // text `variable` belongs to. The report on the variable
   // when the copy would cross a limit; nothing is charged then.
   std::optional<ErrorChain> charge(const VarValue& value, Pair variable);
 
@@ -48,8 +48,6 @@ class ExpansionMeter {
   int nesting = 0;
 
  private:
-  std::size_t selector_limit_;
-  std::size_t text_limit_;
   std::size_t selectors_ = 0;
   std::size_t text_bytes_ = 0;
 };

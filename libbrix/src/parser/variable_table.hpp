@@ -23,10 +23,6 @@ std::string_view kind_name(const VarValue& value);
 // Keys borrow the source text, which outlives the table.
 class VariableTable {
  public:
-  // A table for a file of `input_size` bytes, which sets the limits of what
-  // copies out of it may add to the document.
-  explicit VariableTable(std::size_t input_size = 0) : meter_(input_size) {}
-
   // Adds or replaces a binding.
   void bind(std::string_view name, VarValue value);
 
