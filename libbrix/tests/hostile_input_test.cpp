@@ -274,7 +274,9 @@ TEST(HostileInput, DeepExternValuesFailOnASmallStack) {
   };
   const Row rows[] = {{255, std::nullopt}, {256, 1 + 255 * 14}, {1'000'000, 1 + 255 * 14}};
   for (const Row& row : rows) {
-    const std::string text = "[" + repeat("SELECT 1 FROM ", row.queries) + "CSCI 1010]";
+    std::string text = "[";
+    text += repeat("SELECT 1 FROM ", row.queries);
+    text += "CSCI 1010]";
     on_small_stack([&] {
       Result<VarValue> value = parse_extern_value(text);
       if (row.error_at) {
