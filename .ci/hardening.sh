@@ -14,14 +14,17 @@ fuzz_seconds="${BRIX_FUZZ_SECONDS:-60}"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:check_initialization_order=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer: C++ tests and the command's tests"
+# Prints each stage's heading with the time the script has taken so far.
+stage() { echo "== $1 (at ${SECONDS} s)"; }
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer: C++ tests and the command's tests"
 build=build/asan
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIX_BUILD_TESTS=ON \
   -DBRIX_WERROR=ON -DBRIX_SANITIZE=address,undefined >/dev/null
 cmake --build "$build" -j "$jobs"
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
 
-echo "== ThreadSanitizer: the catalog's first use, raced"
+stage "ThreadSanitizer: the catalog's first use, raced"
 build=build/tsan
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIX_BUILD_CLI=OFF \
   -DBRIX_WERROR=ON -DBRIX_SANITIZE=thread >/dev/null
@@ -38,7 +41,7 @@ for run in 1 2 3 4 5 6 7 8 9 10; do
     --gtest_filter='TarrowDepartments.ThreadsRacingOnFirstUseSeeOneList' --gtest_brief=1
 done
 
-echo "== libFuzzer: ${fuzz_seconds} s per target"
+stage "libFuzzer: ${fuzz_seconds} s per target"
 build=build/fuzz
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIX_BUILD_FUZZ=ON \
   -DBRIX_BUILD_CLI=OFF -DBRIX_WERROR=ON -DBRIX_SANITIZE=address,undefined >/dev/null
@@ -67,4 +70,5 @@ for input in "$crashes"/*-*; do
   echo "fuzz input that failed: $input"
   od -A x -t x1z -v "$input" | head -n 64
 done
+stage "hardening done"
 exit "$failed"
