@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -302,8 +303,16 @@ inline const Json& only(const Json& v, std::string& key) {
   return v.values[0];
 }
 
+// An object with exactly these keys, in this order: the layout fixes both.
+inline const Json& fields(const Json& v, std::initializer_list<std::string_view> keys) {
+  check(v.kind == Json::Kind::Object && v.keys.size() == keys.size(), "object with its keys");
+  std::size_t i = 0;
+  for (std::string_view key : keys) check(v.keys[i++] == key, "keys in their declared order");
+  return v;
+}
+
 inline Class decode_class(const Json& v) {
-  check(v.keys.size() == 3, "class has three keys");
+  fields(v, {"department_id", "course_number", "lab"});
   check(v.at("lab").kind == Json::Kind::Bool, "lab is a bool");
   return Class{text(v.at("department_id")), u16(v.at("course_number")), v.at("lab").boolean};
 }
@@ -318,19 +327,34 @@ inline Selector decode_selector(const Json& v) {
   if (key == "Placement") return S{S::Placement{text(p)}};
   if (key == "Tag") return S{S::Tag{text(p)}};
   if (key == "Dist") return S{S::Dist{text(p)}};
-  if (key == "TagCode") return S{S::TagCode{text(p.at("tag")), text(p.at("code"))}};
-  if (key == "DistCode") return S{S::DistCode{text(p.at("dist")), text(p.at("code"))}};
-  if (key == "Range") return S{S::Range{decode_class(p.at("from")), decode_class(p.at("to"))}};
-  if (key == "RangeDist")
+  if (key == "TagCode") {
+    fields(p, {"tag", "code"});
+    return S{S::TagCode{text(p.at("tag")), text(p.at("code"))}};
+  }
+  if (key == "DistCode") {
+    fields(p, {"dist", "code"});
+    return S{S::DistCode{text(p.at("dist")), text(p.at("code"))}};
+  }
+  if (key == "Range") {
+    fields(p, {"from", "to"});
+    return S{S::Range{decode_class(p.at("from")), decode_class(p.at("to"))}};
+  }
+  if (key == "RangeDist") {
+    fields(p, {"from", "to", "dist"});
     return S{
         S::RangeDist{decode_class(p.at("from")), decode_class(p.at("to")), text(p.at("dist"))}};
-  if (key == "RangeTag")
+  }
+  if (key == "RangeTag") {
+    fields(p, {"from", "to", "tag"});
     return S{S::RangeTag{decode_class(p.at("from")), decode_class(p.at("to")), text(p.at("tag"))}};
+  }
   if (key == "Query") return S{S::Query{Box<BRIXQuery>(decode_query(p))}};
   fail("unknown selector variant");
 }
 
 inline BRIXQuery decode_query(const Json& v) {
+  fields(v, {"quantity", "type", "selector"});
+  check(v.at("selector").kind == Json::Kind::Array, "selector is an array");
   BRIXQuery q;
   std::string key;
   const Json& quantity = only(v.at("quantity"), key);
@@ -338,6 +362,7 @@ inline BRIXQuery decode_query(const Json& v) {
     q.quantity = Quantity{Quantity::Single{u16(quantity)}};
   } else {
     check(key == "Many", "quantity variant");
+    fields(quantity, {"from", "to"});
     q.quantity = Quantity{Quantity::Many{u16(quantity.at("from")), u16(quantity.at("to"))}};
   }
   const std::string& type = text(v.at("type"));
@@ -348,9 +373,12 @@ inline BRIXQuery decode_query(const Json& v) {
 }
 
 inline BRIXQueryFile decode_file(const Json& v) {
+  fields(v, {"version", "requirements"});
+  check(v.at("requirements").kind == Json::Kind::Array, "requirements is an array");
   BRIXQueryFile f;
   check(text(v.at("version")) == VERSION, "version");
   for (const Json& r : v.at("requirements").items) {
+    fields(r, {"query", "description", "priority"});
     f.requirements.push_back(BRIXRequirement{decode_query(r.at("query")), text(r.at("description")),
                                              u16(r.at("priority"))});
   }
