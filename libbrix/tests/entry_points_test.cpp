@@ -5,9 +5,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "brix/brix.hpp"
 #include "lib/utf8.hpp"
+#include "parser/grammar.hpp"
 
 namespace brix {
 namespace {
@@ -29,6 +31,71 @@ TEST(Parse, SyntaxErrorIsAOneEntryChain) {
   |               ^---
   |
   = expected variable, XYZ, selector_list, or statement)txt");
+}
+
+// Statements are built while the grammar goes on with the rest of the text,
+// yet the outcome is as if the whole text had been matched first: an error of
+// the text as a whole wins over a semantic error in an earlier statement, and
+// of several semantic errors the first in the text is reported.
+TEST(Parse, WholeTextErrorsWinOverEarlierSemanticErrors) {
+  struct Row {
+    std::string_view name;
+    std::string_view text;
+    std::string_view chain;
+  };
+  const Row rows[] = {
+      {"syntax error two statements later", R"txt(SELECT 0 FROM CSCI 1010 : "x";
+SELECT 1 FROM CSCI 1010 : "y";
+SELECT 1 FROM;)txt",
+       R"txt( --> 3:14
+  |
+3 | SELECT 1 FROM;
+  |              ^---
+  |
+  = expected selector)txt"},
+      {"two semantic errors", R"txt(SELECT 0 FROM CSCI 1010 : "x";
+SELECT 1 FROM $a : "y";)txt",
+       R"txt(failed parsing quantity
+
+Caused by:
+     --> 1:8
+      |
+    1 | SELECT 0 FROM CSCI 1010 : "x";
+      |        ^
+      |
+      = cannot select zero)txt"},
+      {"semantic error after valid statements", R"txt($a = [CSCI 1010];
+SELECT 1 FROM $a : "x";
+SELECT 1 FROM $b : "y";)txt",
+       R"txt(failed parsing selector
+
+Caused by:
+     --> 3:15
+      |
+    3 | SELECT 1 FROM $b : "y";
+      |               ^^
+      |
+      = undefined variable `$b`)txt"},
+  };
+  for (const Row& row : rows) {
+    Result<ParseResult> result = parse(row.text);
+    ASSERT_FALSE(result.ok()) << row.name;
+    EXPECT_EQ(result.error().to_string(), row.chain) << row.name;
+  }
+
+  std::string deep = "SELECT 0 FROM QQQZ 1000 : \"x\";\nSELECT 1 FROM ";
+  for (int i = 0; i < 300; ++i) deep += "[SELECT 1 FROM ";
+  Result<ParseResult> result = parse(deep);
+  ASSERT_FALSE(result.ok());
+  const std::string chain = result.error().to_string();
+  EXPECT_EQ(chain.substr(chain.rfind('\n') + 1),
+            "  = queries and selector lists nest too deeply (the limit is 256 levels)");
+  // The same report as the grammar gives for the whole text.
+  auto whole = detail::parse_rule(Rule::file, deep);
+  ASSERT_TRUE(std::holds_alternative<Error>(whole));
+  ASSERT_EQ(result.error().entries().size(), 1u);
+  EXPECT_EQ(result.error().entries()[0], ErrorChain::Entry(std::get<Error>(whole)));
+  EXPECT_EQ(std::get<Error>(whole).line_col().start, (LineCol{2, 1921}));
 }
 
 TEST(ParseExternValue, BuildsEachKindOfValue) {

@@ -116,56 +116,47 @@ Result<Argument> build_argument(Pair query_argument, const VariableTable& table)
 
 Result<BRIXQueryFile> BRIXParser::parse_file(Pair file, ExternValues externals) {
   if (file.rule() != Rule::file) return plain("expected file");
-
-  std::size_t requirements = 0;
-  std::size_t bindings = 0;
+  FileBuilder builder(std::move(externals));
   for (Pair child : file.children()) {
-    requirements += child.rule() == Rule::special_statement;
-    bindings += child.rule() == Rule::var_assign || child.rule() == Rule::extern_decl;
+    if (Status status = builder.add(child)) return std::move(*status);
   }
-  BRIXQueryFile result;
-  result.requirements.reserve(requirements);
-  VariableTable table;
-  table.reserve(bindings);
+  return std::move(builder).take();
+}
 
-  for (Pair child : file.children()) {
-    switch (child.rule()) {
-      case Rule::extern_decl: {
-        std::optional<Pair> variable = child.children().next();
-        if (!variable) return plain("expected variable in extern_decl");
-        std::string_view name = variable->as_str();
-        auto supplied = externals.empty() ? externals.end() : externals.find(std::string(name));
-        if (supplied == externals.end()) {
-          return report(*variable, cat({"extern variable `", name,
-                                        "` was declared but not provided by the caller"}));
-        }
-        table.bind(name, supplied->second);
-        break;
+Status BRIXParser::add_statement(Pair statement, const ExternValues& externals,
+                                 VariableTable& table, std::vector<BRIXRequirement>& out) {
+  switch (statement.rule()) {
+    case Rule::extern_decl: {
+      std::optional<Pair> variable = statement.children().next();
+      if (!variable) return plain("expected variable in extern_decl");
+      std::string_view name = variable->as_str();
+      auto supplied = externals.empty() ? externals.end() : externals.find(std::string(name));
+      if (supplied == externals.end()) {
+        return report(*variable, cat({"extern variable `", name,
+                                      "` was declared but not provided by the caller"}));
       }
-      case Rule::var_assign: {
-        Pairs parts = child.children();
-        std::optional<Pair> variable = parts.next();
-        if (!variable || variable->rule() != Rule::variable) {
-          return plain("expected variable in var_assign");
-        }
-        std::optional<Pair> value_node = parts.next();
-        if (!value_node) return plain("expected var_value in var_assign");
-        // Built before binding, so the right-hand side sees the old value.
-        Result<VarValue> value = parse_var_value(*value_node, table);
-        if (!value) return std::move(value).error();
-        table.bind(variable->as_str(), std::move(value).value());
-        break;
-      }
-      case Rule::special_statement:
-        if (Status status = parse_requirement(child, table, result.requirements)) {
-          return std::move(*status);
-        }
-        break;
-      default:
-        break;
+      table.bind(name, supplied->second);
+      return std::nullopt;
     }
+    case Rule::var_assign: {
+      Pairs parts = statement.children();
+      std::optional<Pair> variable = parts.next();
+      if (!variable || variable->rule() != Rule::variable) {
+        return plain("expected variable in var_assign");
+      }
+      std::optional<Pair> value_node = parts.next();
+      if (!value_node) return plain("expected var_value in var_assign");
+      // Built before binding, so the right-hand side sees the old value.
+      Result<VarValue> value = parse_var_value(*value_node, table);
+      if (!value) return std::move(value).error();
+      table.bind(variable->as_str(), std::move(value).value());
+      return std::nullopt;
+    }
+    case Rule::special_statement:
+      return parse_requirement(statement, table, out);
+    default:
+      return std::nullopt;
   }
-  return result;
 }
 
 Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable& table,

@@ -24,6 +24,8 @@ Result<VarValue> parse_extern_var_value(Pair var_value);
 using Status = std::optional<ErrorChain>;
 
 class BRIXParser {
+  friend class FileBuilder;
+
  public:
   static Result<BRIXQueryFile> parse_file(Pair file, ExternValues externals);
   static Result<BRIXQuery> parse_query(Pair statement, const VariableTable& table, bool top_level);
@@ -48,6 +50,34 @@ class BRIXParser {
                                                bool top_level);
   static Status parse_requirement(Pair special_statement, const VariableTable& table,
                                   std::vector<BRIXRequirement>& out);
+  // One child of the `file` node: binds an extern or a variable, or appends a
+  // requirement.
+  static Status add_statement(Pair statement, const ExternValues& externals, VariableTable& table,
+                              std::vector<BRIXRequirement>& out);
+};
+
+// Builds a file statement by statement as the grammar hands them over (see
+// parse_file_statements), so a whole file's tree is never held at once.
+class FileBuilder {
+ public:
+  explicit FileBuilder(ExternValues externals) : externals_(std::move(externals)) {}
+
+  // Adds one child of the `file` node. After an error the builder is done
+  // with: the error is the file's.
+  Status add(Pair statement) {
+    return BRIXParser::add_statement(statement, externals_, table_, file_.requirements);
+  }
+  // Starts again from an empty file with the same externs.
+  void restart() {
+    table_ = VariableTable();
+    file_ = BRIXQueryFile();
+  }
+  BRIXQueryFile take() && { return std::move(file_); }
+
+ private:
+  ExternValues externals_;
+  VariableTable table_;
+  BRIXQueryFile file_;
 };
 
 }  // namespace brix::detail

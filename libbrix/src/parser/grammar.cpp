@@ -445,6 +445,44 @@ bool file(State& s) {
              Star(Seq(Alt(var_assign, special_statement), semicolon)), peg::eoi));
 }
 
+// Star(item) for an item that builds exactly one node (the statement; its
+// semicolon builds none): after each iteration the node goes to the sink and
+// its tokens are dropped. The list is back at its length from before the
+// iteration, which is the length every enclosing construct saved, so their
+// truncations on failure stay valid.
+auto handing_over(auto item, StatementSink sink) {
+  return [=](State& s) BRIX_ALWAYS_INLINE {
+    const std::size_t len = s.tokens.size();
+    const auto hand_over = [&] {
+      if (sink.statement != nullptr) {
+        sink.statement(sink.context, Pair(s.tokens.data(), std::string_view(s.input, s.size),
+                                          static_cast<std::uint32_t>(len)));
+      }
+      s.truncate_tokens(len);
+    };
+    if (!item(s)) return true;
+    hand_over();
+    for (;;) {
+      const std::uint32_t pos = s.pos;
+      skip(s);
+      if (!item(s)) {
+        s.pos = pos;
+        s.truncate_tokens(len);
+        return true;
+      }
+      hand_over();
+    }
+  };
+}
+
+// The file rule of file() with its two repetitions handing their statements
+// over.
+bool file_handing_over(State& s, StatementSink sink) {
+  return normal_rule<Rule::file>(
+      s, Seq(peg::soi, handing_over(Seq(extern_decl, semicolon), sink),
+             handing_over(Seq(Alt(var_assign, special_statement), semicolon), sink), peg::eoi));
+}
+
 using RuleFn = bool (*)(State&);
 
 // Every rule by its ordinal, so any rule can start a parse.
@@ -498,13 +536,29 @@ constexpr RuleFn kRuleFns[RULE_COUNT] = {
     file,
 };
 
+std::optional<Error> too_large(std::string_view input) {
+  if (input.size() <= std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return Error::new_from_pos(
+      CustomError{"the text is too large to parse (it must be smaller than 4 GiB)"}, input, 0);
+}
+
+Error nested_too_deeply(std::string_view input, std::uint32_t pos) {
+  return Error::new_from_pos(
+      CustomError{"queries and selector lists nest too deeply (the limit is " +
+                  std::to_string(MAX_NESTING) + " levels)"},
+      input, pos);
+}
+
+Error syntax_error(State& s, std::string_view input) {
+  peg::Failure failure = peg::failure_report(s);
+  return Error::new_from_pos(
+      ParsingError{std::move(failure.positives), std::move(failure.negatives)}, input, failure.pos);
+}
+
 }  // namespace
 
 std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
-  if (input.size() > std::numeric_limits<std::uint32_t>::max()) {
-    return Error::new_from_pos(
-        CustomError{"the text is too large to parse (it must be smaller than 4 GiB)"}, input, 0);
-  }
+  if (std::optional<Error> error = too_large(input)) return std::move(*error);
   const RuleFn run = kRuleFns[static_cast<std::size_t>(entry)];
 
   // First without recording attempts, which is all a successful parse needs.
@@ -514,12 +568,7 @@ std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
   // reserving enough (within reason) saves copying the list as it grows.
   s.tokens.reserve(std::min<std::size_t>(input.size() / 4 * 3, std::size_t{1} << 26) + 16);
   const bool ok = run(s);
-  if (s.aborted) {
-    return Error::new_from_pos(
-        CustomError{"queries and selector lists nest too deeply (the limit is " +
-                    std::to_string(MAX_NESTING) + " levels)"},
-        input, s.abort_pos);
-  }
+  if (s.aborted) return nested_too_deeply(input, s.abort_pos);
   if (ok) return ParseTree(input, std::move(s.tokens));
 
   // The same failure again, this time recording what was expected.
@@ -530,9 +579,35 @@ std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
     assert(false && "a first-byte test rejected a match");
     return ParseTree(input, std::move(again.tokens));
   }
-  peg::Failure failure = peg::failure_report(again);
-  return Error::new_from_pos(
-      ParsingError{std::move(failure.positives), std::move(failure.negatives)}, input, failure.pos);
+  return syntax_error(again, input);
+}
+
+std::optional<Error> parse_file_statements(std::string_view input, StatementSink sink) {
+  if (std::optional<Error> error = too_large(input)) return error;
+
+  // As in parse_rule: first without recording attempts. A statement needs
+  // about one token per two bytes; this covers all but unusually long ones.
+  State s(input);
+  s.track_attempts = false;
+  s.tokens.reserve(1024);
+  const bool ok = file_handing_over(s, sink);
+  if (s.aborted) return nested_too_deeply(input, s.abort_pos);
+  if (ok) return std::nullopt;
+
+  // The failure again, recording attempts; the statements matched on the way
+  // are of no use now.
+  State again(input);
+  again.tokens.reserve(1024);
+  if (!file_handing_over(again, StatementSink{nullptr, nullptr, nullptr})) {
+    return syntax_error(again, input);
+  }
+  // The first-byte tests only skip rules that cannot match, so both runs
+  // agree; should they ever not, the full run is the one to trust.
+  assert(false && "a first-byte test rejected a match");
+  sink.restart(sink.context);
+  State full(input);
+  file_handing_over(full, sink);
+  return std::nullopt;
 }
 
 }  // namespace brix::detail
