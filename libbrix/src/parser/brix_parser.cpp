@@ -77,22 +77,33 @@ struct Arguments {
     if (count != pattern.size()) return false;
     std::size_t i = 0;
     for (ArgKind kind : pattern) {
-      if (std::holds_alternative<std::string>(values[i++]) != (kind == ArgKind::Text)) {
+      if (std::holds_alternative<Text>(values[i++]) != (kind == ArgKind::Text)) {
         return false;
       }
     }
     return true;
   }
   Class take_course(std::size_t i) { return std::move(std::get<Class>(values[i])); }
-  std::string take_text(std::size_t i) { return std::move(std::get<std::string>(values[i])); }
+  Text take_text(std::size_t i) { return std::move(std::get<Text>(values[i])); }
 };
+
+// The text value of a `string` leaf as a Text. Most strings hold no doubled
+// quote, and those are copied straight from the source, without the
+// std::string that parse_string would build first.
+Text string_text(Pair string) {
+  std::string_view text = string.as_str();
+  if (text.size() >= 2 && text.find('"', 1) == text.size() - 1) {
+    return Text(text.substr(1, text.size() - 2));
+  }
+  return Text(BRIXParser::parse_string(string));
+}
 
 Result<Argument> build_argument(Pair query_argument, const VariableTable& table) {
   std::optional<Pair> child = query_argument.children().next();
   if (!child) return plain("query_argument should have a child");
   switch (child->rule()) {
     case Rule::string:
-      return Argument{BRIXParser::parse_string(*child)};
+      return Argument{string_text(*child)};
     case Rule::class_argument: {
       Result<Class> course = BRIXParser::parse_class_from_pair(*child);
       if (!course) return std::move(course).error();
@@ -190,9 +201,9 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
     priority = single->value;
   }
 
-  std::string description;
+  Text description;
   if (description_node->rule() == Rule::string) {
-    description = parse_string(*description_node);
+    description = string_text(*description_node);
   } else {
     Result<const VarValue*> bound = table.lookup(*description_node);
     if (!bound) return std::move(bound).error();
@@ -292,7 +303,7 @@ Result<VarValue> BRIXParser::parse_var_value(Pair var_value, const VariableTable
   if (!child) return plain("expected value in var_value");
   switch (child->rule()) {
     case Rule::string:
-      return VarValue{VarValue::String{parse_string(*child)}};
+      return VarValue{VarValue::String{string_text(*child)}};
     case Rule::quantity_single: {
       Result<std::uint16_t> count = leaf_u16(*child, kQuantityContext);
       if (!count) return std::move(count).error();
@@ -453,7 +464,7 @@ Result<Class> BRIXParser::parse_class_from_pair(Pair class_argument) {
                   cat({"this department does not exist in Tarrow's course catalog (Did you mean: ",
                        suggestion, ")"}));
   }
-  return Class{std::string(code), std::get<std::uint16_t>(number), lab};
+  return Class{Text(code), std::get<std::uint16_t>(number), lab};
 }
 
 Result<Selector> BRIXParser::parse_xyz(Pair xyz, const VariableTable& table) {
