@@ -25,13 +25,13 @@ namespace {
 using peg::Mode;
 using peg::State;
 
-// WHITESPACE* ~ (COMMENT ~ WHITESPACE*)*. WHITESPACE and COMMENT are silent
-// and atomic, so skipping builds and records nothing and can run as a plain
-// byte loop. A comment runs up to, not including, the next line feed.
-void skip_layout(State& s) {
+// WHITESPACE* ~ (COMMENT ~ WHITESPACE*)*, from offset i: where the layout
+// ends. WHITESPACE and COMMENT are silent and atomic, so skipping builds and
+// records nothing and can run as a plain byte loop. A comment runs up to, not
+// including, the next line feed.
+std::uint32_t layout_end(const State& s, std::uint32_t i) {
   const char* in = s.input;
   const std::uint32_t n = s.size;
-  std::uint32_t i = s.pos;
   for (;;) {
     while (i < n && (in[i] == ' ' || in[i] == '\t' || in[i] == '\r' || in[i] == '\n')) ++i;
     if (n - i >= 2 && in[i] == '/' && in[i + 1] == '/') {
@@ -39,17 +39,30 @@ void skip_layout(State& s) {
       i = lf != nullptr ? static_cast<std::uint32_t>(static_cast<const char*>(lf) - in) : n;
       continue;
     }
-    break;
+    return i;
   }
-  s.pos = i;
+}
+
+void skip_layout(State& s) {
+  s.pos = layout_end(s, s.pos);
+}
+
+BRIX_ALWAYS_INLINE inline bool is_layout_start(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
 }
 
 // The implicit skip between items, done only in non-atomic mode. Most items
-// follow each other directly, so that case is decided inline.
+// follow each other directly or after one space, so those cases are decided
+// inline.
 BRIX_ALWAYS_INLINE inline void skip(State& s) {
   if (s.mode != Mode::NonAtomic || s.at_end()) return;
-  const unsigned char c = s.peek();
-  if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') skip_layout(s);
+  if (!is_layout_start(s.peek())) return;
+  if (s.peek() == ' ' &&
+      (s.size - s.pos < 2 || !is_layout_start(static_cast<unsigned char>(s.input[s.pos + 1])))) {
+    ++s.pos;
+    return;
+  }
+  skip_layout(s);
 }
 
 // Builders of matching expressions. Each returns a callable over the state,
@@ -185,8 +198,22 @@ bool quantity_single(State& s) {
   return atomic_rule<Rule::quantity_single>(s, Plus(Digit));
 }
 
+// Offset of the first byte at or after i for which `keep` is false.
+template <class Keep>
+BRIX_ALWAYS_INLINE inline std::uint32_t run_end(const State& s, std::uint32_t i, Keep keep) {
+  while (i < s.size && keep(static_cast<unsigned char>(s.input[i]))) ++i;
+  return i;
+}
+
+// A range needs a '-' right after its first number; testing for it first
+// spares every plain count from being matched twice (as a failed range, then
+// as a single number).
 bool quantity_many(State& s) {
   if (cannot_start(s, is_digit(next(s)))) return false;
+  if (!s.track_attempts) {
+    const std::uint32_t digits_end = run_end(s, s.pos, is_digit);
+    if (digits_end >= s.size || s.input[digits_end] != '-') return false;
+  }
   return compound_atomic_rule<Rule::quantity_many>(s,
                                                    Seq(quantity_single, Lit('-'), quantity_single));
 }
@@ -349,8 +376,21 @@ bool query_argument(State& s) {
   return normal_rule<Rule::query_argument>(s, Alt(string, variable, class_argument));
 }
 
+// A call's name is the whole run of word characters at the position (a
+// keyword followed by a word character falls through to bad_query, which
+// takes the run too), and '(' must follow it, after layout in non-atomic
+// mode. Testing for that first spares every course argument, which starts
+// with a word too, from being matched as a name and failing at the '('.
+bool may_be_call(const State& s) {
+  std::uint32_t i = run_end(s, s.pos, is_word);
+  if (i == s.pos) return false;
+  if (s.mode == Mode::NonAtomic) i = layout_end(s, i);
+  return i < s.size && s.input[i] == '(';
+}
+
 bool XYZ(State& s) {
   if (cannot_start(s, is_word(next(s)))) return false;
+  if (cannot_start(s, may_be_call(s))) return false;
   return normal_rule<Rule::XYZ>(
       s, Seq(query_name, lpar, query_argument, Star(Seq(Lit(','), query_argument)), rpar));
 }
@@ -370,8 +410,11 @@ BRIX_ALWAYS_INLINE inline bool nested(State& s, bool begins, Body body) {
 }
 
 BRIX_ALWAYS_INLINE inline bool begins_with(const State& s, std::string_view text) {
-  return s.size - s.pos >= text.size() &&
-         std::memcmp(s.input + s.pos, text.data(), text.size()) == 0;
+  if (s.size - s.pos < text.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (s.input[s.pos + i] != text[i]) return false;
+  }
+  return true;
 }
 
 bool selector_list(State& s) {
