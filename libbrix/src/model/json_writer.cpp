@@ -147,7 +147,8 @@ class Writer {
     chr('"');
   }
 
-  void flush() {
+  // Out of line, so that the test in room() is all that is inlined per piece.
+  [[gnu::noinline]] void flush() {
     out_.append(buffer_, static_cast<std::size_t>(p_ - buffer_));
     p_ = buffer_;
   }
@@ -156,7 +157,7 @@ class Writer {
   static constexpr std::size_t kChunk = 8192;
 
   const char* end() const { return buffer_ + kChunk; }
-  void room(std::size_t n) {
+  [[gnu::always_inline]] void room(std::size_t n) {
     if (static_cast<std::size_t>(end() - p_) < n) [[unlikely]]
       flush();
   }
