@@ -87,6 +87,22 @@ struct Arguments {
   Text take_text(std::size_t i) { return std::move(std::get<Text>(values[i])); }
 };
 
+// How many selectors a selector_single adds: a variable holding a list adds
+// its length, anything else one (or nothing, if it turns out to be an error).
+// Reserving that much up front spares the vector a regrowth, with its copies,
+// whenever a list variable is spliced in.
+std::size_t selector_count(Pair selector_single, const VariableTable& table) {
+  std::optional<Pair> child = selector_single.children().next();
+  if (child && child->rule() == Rule::variable) {
+    if (const VarValue* value = table.find(child->as_str())) {
+      if (const auto* list = std::get_if<VarValue::SelectorList>(&value->value)) {
+        return list->selectors.size();
+      }
+    }
+  }
+  return 1;
+}
+
 // The text value of a `string` leaf as a Text. Most strings hold no doubled
 // quote, and those are copied straight from the source, without the
 // std::string that parse_string would build first.
@@ -247,9 +263,13 @@ Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& t
   if (!selector) {
     return plain("should have { selector_list | selector_single }").wrap("failed parsing selector");
   }
-  Status status = selector->rule() == Rule::selector_list
-                      ? append_selector_list(*selector, table, query.selector)
-                      : append_selector_single(*selector, table, query.selector);
+  Status status;
+  if (selector->rule() == Rule::selector_list) {
+    status = append_selector_list(*selector, table, query.selector);
+  } else {
+    query.selector.reserve(selector_count(*selector, table));
+    status = append_selector_single(*selector, table, query.selector);
+  }
   if (status) return std::move(*status).wrap("failed parsing selector");
   return query;
 }
@@ -387,9 +407,9 @@ Result<std::vector<Selector>> BRIXParser::parse_selector_single(Pair selector_si
 
 Status BRIXParser::append_selector_list(Pair selector_list, const VariableTable& table,
                                         std::vector<Selector>& out) {
-  std::size_t elements = 0;
-  for ([[maybe_unused]] Pair element : selector_list.children()) ++elements;
-  out.reserve(out.size() + elements);
+  std::size_t selectors = 0;
+  for (Pair element : selector_list.children()) selectors += selector_count(element, table);
+  out.reserve(out.size() + selectors);
   for (Pair element : selector_list.children()) {
     if (Status status = append_selector_single(element, table, out)) return status;
   }

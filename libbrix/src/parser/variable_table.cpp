@@ -86,12 +86,15 @@ void VariableTable::bind(std::string_view name, VarValue value) {
   slot = Slot{tag_of(hash), static_cast<std::uint32_t>(entries_.size())};
 }
 
+const VarValue* VariableTable::find(std::string_view name) const {
+  if (entries_.empty()) return nullptr;
+  const Slot& slot = probe(name, hash_name(name));
+  return slot.entry != 0 ? &entries_[slot.entry - 1].second : nullptr;
+}
+
 Result<const VarValue*> VariableTable::lookup(Pair variable) const {
   std::string_view name = variable.as_str();
-  if (!entries_.empty()) {
-    const Slot& slot = probe(name, hash_name(name));
-    if (slot.entry != 0) return &entries_[slot.entry - 1].second;
-  }
+  if (const VarValue* value = find(name)) return value;
   return ErrorChain::from_report(
       Error::new_from_span(CustomError{"undefined variable `" + std::string(name) + "`"},
                            variable.input(), variable.start(), variable.end())

@@ -28,6 +28,9 @@ class VariableTable {
   // The value bound to the `variable` leaf's name, or the "undefined variable"
   // report on the leaf. The value stays owned by the table.
   Result<const VarValue*> lookup(Pair variable) const;
+  // The value bound to `name`, or null. No error value is built, so this is
+  // the cheap test for code that only wants to look.
+  const VarValue* find(std::string_view name) const;
 
   bool empty() const { return entries_.empty(); }
   void reserve(std::size_t count);
