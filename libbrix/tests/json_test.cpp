@@ -395,5 +395,48 @@ TEST(Json, AgreesWithPythonsJsonModule) {
   }
 }
 
+// The writer stages text in chunks of a few kilobytes and writes long texts
+// and escapes separately; json_size must agree with what it writes.
+TEST(Json, SizeIsTheLengthOfTheCompactText) {
+  TreeGenerator generator(0x51ce);
+  for (int i = 0; i < 200; ++i) {
+    const BRIXQueryFile file = generator.file();
+    EXPECT_EQ(json_size(file), compact(file).size()) << "document " << i;
+  }
+
+  struct Row {
+    std::string_view name;
+    std::string description;
+    std::string expected;  // as written between the quotes
+  };
+  const Row rows[] = {
+      {"longer than a chunk", std::string(20000, 'x'), std::string(20000, 'x')},
+      {"escapes across chunks", std::string(5000, '\x01'),
+       [] {
+         std::string out;
+         for (int i = 0; i < 5000; ++i) out += "\\u0001";
+         return out;
+       }()},
+      {"quotes and plain runs", std::string(3000, '"') + std::string(9000, 'y'),
+       [] {
+         std::string out;
+         for (int i = 0; i < 3000; ++i) out += "\\\"";
+         return out + std::string(9000, 'y');
+       }()},
+  };
+  for (const Row& row : rows) {
+    BRIXQueryFile file;
+    file.requirements.push_back(BRIXRequirement{
+        BRIXQuery{Quantity{Quantity::Single{1}}, QueryType::Select, {}}, row.description, 1});
+    const std::string json = compact(file);
+    EXPECT_EQ(
+        json,
+        R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},"type":"Select","selector":[]},"description":")" +
+            row.expected + R"(","priority":1}]})")
+        << row.name;
+    EXPECT_EQ(json_size(file), json.size()) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace brix
