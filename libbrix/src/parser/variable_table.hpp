@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -19,7 +20,6 @@ std::string_view kind_name(const VarValue& value);
 
 // An open-addressing hash table: the probed slots hold only a hash tag and an
 // index, so a lookup touches one small array before it reaches the entry.
-// Keys borrow the source text, which outlives the table.
 class VariableTable {
  public:
   // Adds or replaces a binding.
@@ -46,8 +46,21 @@ class VariableTable {
   const Slot& probe(std::string_view name, std::uint64_t hash) const;
   void rehash(std::size_t slot_count);
 
+  struct Entry {
+    std::uint32_t name_start;  // in names_
+    std::uint32_t name_size;
+    VarValue value;
+  };
+  std::string_view name_of(const Entry& entry) const {
+    return std::string_view(names_).substr(entry.name_start, entry.name_size);
+  }
+
   std::vector<Slot> slots_;  // a power of two in size, at most half full
-  std::vector<std::pair<std::string_view, VarValue>> entries_;
+  std::vector<Entry> entries_;
+  // The names, back to back. Comparing a probed name here rather than at its
+  // place in the source keeps lookups in a few cache lines: a large file
+  // refers to variables defined anywhere in megabytes of text.
+  std::string names_;
 };
 
 }  // namespace brix::detail
