@@ -33,13 +33,19 @@ ErrorChain plain(std::string_view message) {
   return ErrorChain::from_message(std::string(message));
 }
 
+// The builder's helpers fill an out parameter and return a Status rather than
+// return a Result: a Result is a std::variant of the value and an ErrorChain,
+// and building, moving and destroying one per course or number cost more than
+// the work it carried.
+
 // A number leaf as u16; a failed conversion is wrapped in `context`.
-Result<std::uint16_t> leaf_u16(Pair leaf, std::string_view context) {
+Status leaf_u16(Pair leaf, std::string_view context, std::uint16_t& out) {
   auto converted = parse_decimal_u16(leaf.as_str());
   if (const IntError* error = std::get_if<IntError>(&converted)) {
     return ErrorChain::from_int_error(*error).wrap(std::string(context));
   }
-  return std::get<std::uint16_t>(converted);
+  out = *std::get_if<std::uint16_t>(&converted);
+  return std::nullopt;
 }
 
 std::string kind_and_name(std::string_view prefix, const VarValue& value, Pair variable) {
@@ -103,6 +109,37 @@ std::size_t selector_count(Pair selector_single, const VariableTable& table) {
   return 1;
 }
 
+Status class_into(Pair class_argument, Class& out) {
+  Pairs parts = class_argument.children();
+  std::optional<Pair> department = parts.next();
+  if (!department) return plain("expected department_id");
+  if (department->rule() == Rule::bad_department_id) {
+    return report(*department, "departments must be 3-4 uppercase ASCII character symbols");
+  }
+  std::optional<Pair> class_id = parts.next();
+  if (!class_id) return plain("expected class_id");
+
+  std::string_view digits = class_id->as_str();
+  bool lab = !digits.empty() && digits.back() == 'L';
+  if (lab) digits.remove_suffix(1);
+  auto number = parse_decimal_u16(digits);
+  if (const IntError* error = std::get_if<IntError>(&number)) {
+    return ErrorChain::from_int_error(*error).wrap("could not parse class_id into u16");
+  }
+
+  std::string_view code = department->as_str();
+  if (!is_department(code)) {
+    std::string_view suggestion = closest_string(code, tarrow_departments_list()).value_or("");
+    return report(*department,
+                  cat({"this department does not exist in Tarrow's course catalog (Did you mean: ",
+                       suggestion, ")"}));
+  }
+  out.department_id = Text(code);
+  out.course_number = *std::get_if<std::uint16_t>(&number);
+  out.lab = lab;
+  return std::nullopt;
+}
+
 // The text value of a `string` leaf as a Text. Most strings hold no doubled
 // quote, and those are copied straight from the source, without the
 // std::string that parse_string would build first.
@@ -121,9 +158,9 @@ Result<Argument> build_argument(Pair query_argument, const VariableTable& table)
     case Rule::string:
       return Argument{string_text(*child)};
     case Rule::class_argument: {
-      Result<Class> course = BRIXParser::parse_class_from_pair(*child);
-      if (!course) return std::move(course).error();
-      return Argument{std::move(course).value()};
+      Class course;
+      if (Status status = class_into(*child, course)) return std::move(*status);
+      return Argument{std::move(course)};
     }
     default: {
       Result<const VarValue*> bound = table.lookup(*child);
@@ -198,9 +235,7 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
 
   std::uint16_t priority = 1;
   if (priority_node && priority_node->rule() == Rule::quantity_single) {
-    Result<std::uint16_t> number = leaf_u16(*priority_node, kSelectionContext);
-    if (!number) return std::move(number).error();
-    priority = *number;
+    if (Status status = leaf_u16(*priority_node, kSelectionContext, priority)) return status;
   } else if (priority_node) {
     Result<const VarValue*> bound = table.lookup(*priority_node);
     if (!bound) return std::move(bound).error();
@@ -231,14 +266,26 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
     description = text->value;
   }
 
-  Result<BRIXQuery> query = parse_query(*statement, table, true);
-  if (!query) return std::move(query).error();
-  out.push_back(BRIXRequirement{std::move(query).value(), std::move(description), priority});
+  // Built in place, so the query's selectors are never moved.
+  BRIXRequirement& added = out.emplace_back();
+  if (Status status = query_into(*statement, table, true, added.query)) {
+    out.pop_back();
+    return status;
+  }
+  added.description = std::move(description);
+  added.priority = priority;
   return std::nullopt;
 }
 
 Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& table,
                                           bool top_level) {
+  BRIXQuery query;
+  if (Status status = query_into(statement, table, top_level, query)) return std::move(*status);
+  return query;
+}
+
+Status BRIXParser::query_into(Pair statement, const VariableTable& table, bool top_level,
+                              BRIXQuery& query) {
   if (statement.rule() != Rule::statement) return plain("expected statement");
   Pairs parts = statement.children();
 
@@ -255,10 +302,10 @@ Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& t
   std::optional<Pair> selector_node = parts.next();
   if (!selector_node) return plain(cat({kStatementShape, "selector"}));
 
-  Result<Quantity> quantity = parse_query_quantity(*quantity_node, table, top_level);
-  if (!quantity) return std::move(quantity).error().wrap("failed parsing quantity");
-
-  BRIXQuery query{*quantity, type, {}};
+  if (Status status = quantity_into(*quantity_node, table, top_level, query.quantity)) {
+    return std::move(*status).wrap("failed parsing quantity");
+  }
+  query.type = type;
   std::optional<Pair> selector = selector_node->children().next();
   if (!selector) {
     return plain("should have { selector_list | selector_single }").wrap("failed parsing selector");
@@ -271,35 +318,37 @@ Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& t
     status = append_selector_single(*selector, table, query.selector);
   }
   if (status) return std::move(*status).wrap("failed parsing selector");
-  return query;
+  return std::nullopt;
 }
 
-Result<Quantity> BRIXParser::parse_query_quantity(Pair quantity, const VariableTable& table,
-                                                  bool top_level) {
+Status BRIXParser::quantity_into(Pair quantity, const VariableTable& table, bool top_level,
+                                 Quantity& out) {
   std::optional<Pair> child = quantity.children().next();
   if (!child) return plain(kQuantityShape);
   switch (child->rule()) {
     case Rule::quantity_single: {
-      Result<std::uint16_t> count = leaf_u16(*child, kSelectionContext);
-      if (!count) return std::move(count).error();
-      if (*count == 0) return report(*child, "cannot select zero");
-      return Quantity{Quantity::Single{*count}};
+      std::uint16_t count = 0;
+      if (Status status = leaf_u16(*child, kSelectionContext, count)) return status;
+      if (count == 0) return report(*child, "cannot select zero");
+      out = Quantity{Quantity::Single{count}};
+      return std::nullopt;
     }
     case Rule::quantity_many: {
       Pairs bounds = child->children();
       std::optional<Pair> lower = bounds.next();
       std::optional<Pair> upper = bounds.next();
       if (!lower || !upper) return plain(kQuantityShape);
-      Result<std::uint16_t> from = leaf_u16(*lower, kSelectionContext);
-      if (!from) return std::move(from).error();
-      Result<std::uint16_t> to = leaf_u16(*upper, kSelectionContext);
-      if (!to) return std::move(to).error();
-      if (top_level && *from == 0) return report(*lower, std::string(kTopLevelZeroRange));
-      if (*to < *from) {
+      std::uint16_t from = 0;
+      std::uint16_t to = 0;
+      if (Status status = leaf_u16(*lower, kSelectionContext, from)) return status;
+      if (Status status = leaf_u16(*upper, kSelectionContext, to)) return status;
+      if (top_level && from == 0) return report(*lower, std::string(kTopLevelZeroRange));
+      if (to < from) {
         return report(*upper, cat({"for any SELECT n-k statements, k>=n must be true. ",
-                                   std::to_string(*to), "<", std::to_string(*from)}));
+                                   std::to_string(to), "<", std::to_string(from)}));
       }
-      return Quantity{Quantity::Many{*from, *to}};
+      out = Quantity{Quantity::Many{from, to}};
+      return std::nullopt;
     }
     case Rule::variable: {
       Result<const VarValue*> bound = table.lookup(*child);
@@ -311,7 +360,8 @@ Result<Quantity> BRIXParser::parse_query_quantity(Pair quantity, const VariableT
       if (top_level && many && many->from == 0) {
         return report(*child, std::string(kTopLevelZeroRange));
       }
-      return *value;
+      out = *value;
+      return std::nullopt;
     }
     default:
       return plain(kQuantityShape);
@@ -325,30 +375,30 @@ Result<VarValue> BRIXParser::parse_var_value(Pair var_value, const VariableTable
     case Rule::string:
       return VarValue{VarValue::String{string_text(*child)}};
     case Rule::quantity_single: {
-      Result<std::uint16_t> count = leaf_u16(*child, kQuantityContext);
-      if (!count) return std::move(count).error();
-      if (*count == 0) return report(*child, "cannot assign zero as a quantity");
-      return VarValue{Quantity{Quantity::Single{*count}}};
+      std::uint16_t count = 0;
+      if (Status status = leaf_u16(*child, kQuantityContext, count)) return std::move(*status);
+      if (count == 0) return report(*child, "cannot assign zero as a quantity");
+      return VarValue{Quantity{Quantity::Single{count}}};
     }
     case Rule::quantity_many: {
       Pairs bounds = child->children();
       std::optional<Pair> lower = bounds.next();
       std::optional<Pair> upper = bounds.next();
       if (!lower || !upper) return plain("expected value in var_value");
-      Result<std::uint16_t> from = leaf_u16(*lower, kQuantityContext);
-      if (!from) return std::move(from).error();
-      Result<std::uint16_t> to = leaf_u16(*upper, kQuantityContext);
-      if (!to) return std::move(to).error();
-      if (*to < *from) {
-        return report(*upper, cat({"for any range n-k, k>=n must be true. ", std::to_string(*to),
-                                   "<", std::to_string(*from)}));
+      std::uint16_t from = 0;
+      std::uint16_t to = 0;
+      if (Status status = leaf_u16(*lower, kQuantityContext, from)) return std::move(*status);
+      if (Status status = leaf_u16(*upper, kQuantityContext, to)) return std::move(*status);
+      if (to < from) {
+        return report(*upper, cat({"for any range n-k, k>=n must be true. ", std::to_string(to),
+                                   "<", std::to_string(from)}));
       }
-      return VarValue{Quantity{Quantity::Many{*from, *to}}};
+      return VarValue{Quantity{Quantity::Many{from, to}}};
     }
     case Rule::class_argument: {
-      Result<Class> course = parse_class_from_pair(*child);
-      if (!course) return std::move(course).error();
-      return VarValue{std::move(course).value()};
+      Class course;
+      if (Status status = class_into(*child, course)) return std::move(*status);
+      return VarValue{std::move(course)};
     }
     case Rule::XYZ: {
       Result<Selector> selector = parse_xyz(*child, table);
@@ -422,9 +472,11 @@ Status BRIXParser::append_selector_single(Pair selector_single, const VariableTa
   if (!child) return plain(kSelectorSingleShape);
   switch (child->rule()) {
     case Rule::statement: {
-      Result<BRIXQuery> query = parse_query(*child, table, false);
-      if (!query) return std::move(query).error().wrap("could not parse nested query");
-      out.push_back(Selector{Selector::Query{Box<BRIXQuery>(std::move(query).value())}});
+      Box<BRIXQuery> query(BRIXQuery{});
+      if (Status status = query_into(*child, table, false, *query)) {
+        return std::move(*status).wrap("could not parse nested query");
+      }
+      out.push_back(Selector{Selector::Query{std::move(query)}});
       return std::nullopt;
     }
     case Rule::XYZ: {
@@ -434,9 +486,12 @@ Status BRIXParser::append_selector_single(Pair selector_single, const VariableTa
       return std::nullopt;
     }
     case Rule::class_argument: {
-      Result<Class> course = parse_class_from_pair(*child);
-      if (!course) return std::move(course).error();
-      out.push_back(Selector{std::move(course).value()});
+      // Built in place: a default Selector holds a default Class.
+      Selector& added = out.emplace_back();
+      if (Status status = class_into(*child, *std::get_if<Class>(&added.value))) {
+        out.pop_back();
+        return status;
+      }
       return std::nullopt;
     }
     case Rule::variable: {
@@ -460,31 +515,9 @@ Status BRIXParser::append_selector_single(Pair selector_single, const VariableTa
 }
 
 Result<Class> BRIXParser::parse_class_from_pair(Pair class_argument) {
-  Pairs parts = class_argument.children();
-  std::optional<Pair> department = parts.next();
-  if (!department) return plain("expected department_id");
-  if (department->rule() == Rule::bad_department_id) {
-    return report(*department, "departments must be 3-4 uppercase ASCII character symbols");
-  }
-  std::optional<Pair> class_id = parts.next();
-  if (!class_id) return plain("expected class_id");
-
-  std::string_view digits = class_id->as_str();
-  bool lab = !digits.empty() && digits.back() == 'L';
-  if (lab) digits.remove_suffix(1);
-  auto number = parse_decimal_u16(digits);
-  if (const IntError* error = std::get_if<IntError>(&number)) {
-    return ErrorChain::from_int_error(*error).wrap("could not parse class_id into u16");
-  }
-
-  std::string_view code = department->as_str();
-  if (!is_department(code)) {
-    std::string_view suggestion = closest_string(code, tarrow_departments_list()).value_or("");
-    return report(*department,
-                  cat({"this department does not exist in Tarrow's course catalog (Did you mean: ",
-                       suggestion, ")"}));
-  }
-  return Class{Text(code), std::get<std::uint16_t>(number), lab};
+  Class course;
+  if (Status status = class_into(class_argument, course)) return std::move(*status);
+  return course;
 }
 
 Result<Selector> BRIXParser::parse_xyz(Pair xyz, const VariableTable& table) {

@@ -46,8 +46,11 @@ class BRIXParser {
                                      std::vector<Selector>& out);
   static Status append_selector_single(Pair selector_single, const VariableTable& table,
                                        std::vector<Selector>& out);
-  static Result<Quantity> parse_query_quantity(Pair quantity, const VariableTable& table,
-                                               bool top_level);
+  // The query or count of a node into `out`; see parse_query.
+  static Status query_into(Pair statement, const VariableTable& table, bool top_level,
+                           BRIXQuery& out);
+  static Status quantity_into(Pair quantity, const VariableTable& table, bool top_level,
+                              Quantity& out);
   static Status parse_requirement(Pair special_statement, const VariableTable& table,
                                   std::vector<BRIXRequirement>& out);
   // One child of the `file` node: binds an extern or a variable, or appends a
