@@ -158,17 +158,21 @@ class Writer {
     p_ = stop;
   }
   void text(std::string_view value) {
-    chr('"');
     if (!plain_text(value)) {
+      chr('"');
       escaped(value);
-    } else if (value.size() <= kChunk) {
-      room(value.size());
+      chr('"');
+    } else if (value.size() + 2 <= kChunk) {
+      room(value.size() + 2);
+      *p_++ = '"';
       p_ = copy(p_, value.data(), value.size());
+      *p_++ = '"';
     } else {
+      chr('"');
       flush();
       out_.append(value);
+      chr('"');
     }
-    chr('"');
   }
 
   // Out of line, so that the test in room() is all that is inlined per piece.
@@ -231,7 +235,20 @@ class JsonWalk {
   }
 
  private:
+  // The compact layout has no line breaks, so the fixed text between two
+  // values is one literal: the hot records are written as such runs, a few
+  // stores each, instead of a bracket, a key and a comma at a time.
   void requirement(const BRIXRequirement& r) {
+    if constexpr (!Pretty) {
+      out_.lit(R"({"query":)");
+      query(r.query);
+      out_.lit(R"(,"description":)");
+      out_.text(r.description);
+      out_.lit(R"(,"priority":)");
+      out_.number(r.priority);
+      out_.chr('}');
+      return;
+    }
     open('{');
     first();
     key(R"("query":)");
@@ -246,6 +263,18 @@ class JsonWalk {
   }
 
   void query(const BRIXQuery& q) {
+    if constexpr (!Pretty) {
+      out_.lit(R"({"quantity":)");
+      quantity(q.quantity);
+      if (q.type == QueryType::Select) {
+        out_.lit(R"(,"type":"Select","selector":)");
+      } else {
+        out_.lit(R"(,"type":"Limit","selector":)");
+      }
+      list(q.selector, [this](const Selector& s) { selector(s); });
+      out_.chr('}');
+      return;
+    }
     open('{');
     first();
     key(R"("quantity":)");
@@ -264,6 +293,21 @@ class JsonWalk {
   }
 
   void quantity(const Quantity& q) {
+    if constexpr (!Pretty) {
+      if (const auto* single = std::get_if<Quantity::Single>(&q.value)) {
+        out_.lit(R"({"Single":)");
+        out_.number(single->value);
+        out_.chr('}');
+      } else {
+        const auto& many = *std::get_if<Quantity::Many>(&q.value);
+        out_.lit(R"({"Many":{"from":)");
+        out_.number(many.from);
+        out_.lit(R"(,"to":)");
+        out_.number(many.to);
+        out_.lit("}}");
+      }
+      return;
+    }
     open('{');
     first();
     if (const auto* single = std::get_if<Quantity::Single>(&q.value)) {
@@ -285,6 +329,18 @@ class JsonWalk {
   }
 
   void course(const Class& c) {
+    if constexpr (!Pretty) {
+      out_.lit(R"({"department_id":)");
+      out_.text(c.department_id);
+      out_.lit(R"(,"course_number":)");
+      out_.number(c.course_number);
+      if (c.lab) {
+        out_.lit(R"(,"lab":true})");
+      } else {
+        out_.lit(R"(,"lab":false})");
+      }
+      return;
+    }
     open('{');
     first();
     key(R"("department_id":)");
@@ -380,6 +436,14 @@ class JsonWalk {
 
   // A selector is a one-key object naming its variant.
   void selector(const Selector& s) {
+    if constexpr (!Pretty) {
+      if (const auto* c = std::get_if<Class>(&s.value)) {
+        out_.lit(R"({"Class":)");
+        course(*c);
+        out_.chr('}');
+        return;
+      }
+    }
     open('{');
     first();
     std::visit([this](const auto& v) { this->payload(v); }, s.value);
