@@ -644,9 +644,10 @@ std::optional<Error> parse_file_statements(std::string_view input, StatementSink
   if (!file_handing_over(again, StatementSink{nullptr, nullptr, nullptr})) {
     return syntax_error(again, input);
   }
-  // The first-byte tests only skip rules that cannot match, so both runs
-  // agree; should they ever not, the full run is the one to trust.
-  assert(false && "a first-byte test rejected a match");
+  // The shortcuts of the first run (first-byte and lookahead tests) only skip
+  // rules that cannot match, so both runs agree; should they ever not, the
+  // full run is the one to trust.
+  assert(false && "a shortcut rejected a match");
   sink.restart(sink.context);
   State full(input);
   file_handing_over(full, sink);
