@@ -83,11 +83,5 @@ TEST(ErrorChain, WrapPutsTheNewMessageFirst) {
   EXPECT_EQ(entry_text(ErrorChain::Entry(report())), report().to_string());
 }
 
-TEST(ErrorChain, IntErrorTexts) {
-  EXPECT_EQ(int_error_text(IntError::Empty), "cannot parse integer from empty string");
-  EXPECT_EQ(int_error_text(IntError::InvalidDigit), "invalid digit found in string");
-  EXPECT_EQ(int_error_text(IntError::PosOverflow), "number too large to fit in target type");
-}
-
 }  // namespace
 }  // namespace brix
