@@ -74,14 +74,5 @@ TEST(ErrorChain, NumbersAreRightAlignedInFiveColumns) {
   EXPECT_TRUE(text.starts_with("cause 0\n\nCaused by:\n    0: cause 1\n")) << text;
 }
 
-TEST(ErrorChain, WrapPutsTheNewMessageFirst) {
-  const ErrorChain chain = ErrorChain::from_int_error(IntError::Empty).wrap("inner").wrap("outer");
-  ASSERT_EQ(chain.entries().size(), 3u);
-  EXPECT_EQ(entry_text(chain.entries()[0]), "outer");
-  EXPECT_EQ(entry_text(chain.entries()[1]), "inner");
-  EXPECT_EQ(entry_text(chain.entries()[2]), "cannot parse integer from empty string");
-  EXPECT_EQ(entry_text(ErrorChain::Entry(report())), report().to_string());
-}
-
 }  // namespace
 }  // namespace brix
