@@ -187,28 +187,17 @@ class TreeGenerator {
   }
 
   Selector selector_at(int depth) {
-    switch (below(depth < 3 ? 10 : 9)) {
-      case 0:
-        return selector(course());
-      case 1:
-        return selector(Selector::Placement{text()});
-      case 2:
-        return selector(Selector::Tag{text()});
-      case 3:
-        return selector(Selector::TagCode{text(), text()});
-      case 4:
-        return selector(Selector::Dist{text()});
-      case 5:
-        return selector(Selector::DistCode{text(), text()});
-      case 6:
-        return selector(Selector::Range{course(), course()});
-      case 7:
-        return selector(Selector::RangeDist{course(), course(), text()});
-      case 8:
-        return selector(Selector::RangeTag{course(), course(), text()});
-      default:
-        return nested(query(depth + 1));
-    }
+    const int pick = below(depth < 3 ? 10 : 9);
+    if (pick == 0) return selector(course());
+    if (pick == 1) return selector(Selector::Placement{text()});
+    if (pick == 2) return selector(Selector::Tag{text()});
+    if (pick == 3) return selector(Selector::TagCode{text(), text()});
+    if (pick == 4) return selector(Selector::Dist{text()});
+    if (pick == 5) return selector(Selector::DistCode{text(), text()});
+    if (pick == 6) return selector(Selector::Range{course(), course()});
+    if (pick == 7) return selector(Selector::RangeDist{course(), course(), text()});
+    if (pick == 8) return selector(Selector::RangeTag{course(), course(), text()});
+    return nested(query(depth + 1));
   }
 
   std::mt19937 rng_;
