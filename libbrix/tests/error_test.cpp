@@ -82,8 +82,8 @@ std::string render(const std::string& text, std::size_t start, std::optional<std
   return renamed(e).to_string();
 }
 
-// The two reports of the language's description, in full.
-TEST(Error, RendersTheDescribedExamples) {
+// The two reference reports in full: a position, and a span over three lines.
+TEST(Error, RendersTheReferenceReports) {
   EXPECT_EQ(render("abc def\n", 4, std::nullopt, kClassOrString), R"( --> 1:5
   |
 1 | abc def
