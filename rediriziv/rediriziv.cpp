@@ -274,9 +274,10 @@ std::string json_buffer;
 constexpr std::size_t kKeptJsonCapacity = std::size_t{1} << 20;
 
 template <class Write>
-PyObject* json_text(PyObject* self, Write write) {
+PyObject* json_text(PyObject* self, Write write, std::size_t expected_size = 0) {
   return guarded([&]() -> PyObject* {
     json_buffer.clear();
+    json_buffer.reserve(expected_size);
     write(result_of(self).parsed_brix_file, json_buffer);
     PyObject* text = new_str(json_buffer);
     if (json_buffer.capacity() > kKeptJsonCapacity) std::string().swap(json_buffer);
@@ -284,9 +285,13 @@ PyObject* json_text(PyObject* self, Write write) {
   });
 }
 
+// The compact document is sized first, so the buffer is allocated once at
+// its final size: growing it a doubling at a time would copy the text again
+// and touch half as much fresh memory once more.
 PyObject* brix_json(PyObject* self, PyObject*) {
   return json_text(
-      self, [](const brix::BRIXQueryFile& file, std::string& out) { brix::write_json(file, out); });
+      self, [](const brix::BRIXQueryFile& file, std::string& out) { brix::write_json(file, out); },
+      brix::json_size(result_of(self).parsed_brix_file));
 }
 
 PyObject* brix_json_pretty(PyObject* self, PyObject*) {

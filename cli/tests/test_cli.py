@@ -1,5 +1,8 @@
 """The brix command: output formats, error reports, exit statuses, input problems."""
 
+# The library's own texts (messages, JSON layout) are pinned by its tests; these
+# check what the command adds: the path, the streams, the statuses, the options.
+
 import json
 import os
 import pty
@@ -14,12 +17,6 @@ VALID_JSON = (
     '"selector":[{"Class":{"department_id":"CSCI","course_number":1010,"lab":false}}]},'
     '"description":"Intro","priority":1}]}'
 )
-VALID_DEBUG = (
-    'ParseResult { parsed_brix_file: BRIXQueryFile { version: "0.1.12", requirements: '
-    "[BRIXRequirement { query: BRIXQuery { quantity: Single(1), type: Select, selector: "
-    '[Class(Class { department_id: "CSCI", course_number: 1010, lab: false })] }, '
-    'description: "Intro", priority: 1 }] } }'
-)
 
 ZERO = '$x = 1;\nSELECT 0 FROM CSCI 1010 : "Intro";\n'
 ZERO_TEXT = r"""failed parsing quantity
@@ -33,25 +30,13 @@ Caused by:
       = cannot select zero
 """
 
-UNDEFINED = 'SELECT 1 FROM $electives : "Electives";\n'
-UNDEFINED_TEXT = r"""failed parsing selector
-
-Caused by:
-     --> major.brix:1:15
-      |
-    1 | SELECT 1 FROM $electives : "Electives";
-      |               ^--------^
-      |
-      = undefined variable `$electives`
-"""
-
-MISSING_EXTERN = 'extern $electives;\nSELECT 1 FROM $electives : "Electives";\n'
-MISSING_EXTERN_TEXT = r""" --> major.brix:1:8
+SYNTAX = 'SELECT 1 FROM CSCI 1010 "Intro";\n'
+SYNTAX_TEXT = r""" --> major.brix:1:15
   |
-1 | extern $electives;
-  |        ^--------^
+1 | SELECT 1 FROM CSCI 1010 "Intro";
+  |               ^---
   |
-  = extern variable `$electives` was declared but not provided by the caller
+  = expected variable, XYZ, selector_list, or statement
 """
 
 # No entry of this chain points into the file, so the path leads the first line.
@@ -63,98 +48,54 @@ Caused by:
     1: number too large to fit in target type
 """
 
-UNKNOWN_DEPT = 'SELECT 1 FROM [CSCI 1010,\n    CSCX 1020] : "Intro";\n'
-UNKNOWN_DEPT_TEXT = r"""failed parsing selector
-
-Caused by:
-     --> major.brix:2:5
-      |
-    2 |     CSCX 1020] : "Intro";
-      |     ^--^
-      |
-      = this department does not exist in Tarrow's course catalog (Did you mean: CSCI)
-"""
-
-# The arrow line is the library's; only the path is added to it.
-SYNTAX = 'SELECT 1 FROM CSCI 1010 "Intro";\n'
+MISSING_EXTERN = 'extern $electives;\nSELECT 1 FROM $electives : "Electives";\n'
 
 
 @pytest.mark.parametrize(
-    "source, status, stderr",
-    [
-        (ZERO, 1, ZERO_TEXT),
-        (UNDEFINED, 1, UNDEFINED_TEXT),
-        (MISSING_EXTERN, 1, MISSING_EXTERN_TEXT),
-        (TOO_LARGE, 1, TOO_LARGE_TEXT),
-        (UNKNOWN_DEPT, 1, UNKNOWN_DEPT_TEXT),
-    ],
-    ids=["zero-count", "undefined", "missing-extern", "no-position", "unknown-department"],
+    "source, stderr",
+    [(ZERO, ZERO_TEXT), (SYNTAX, SYNTAX_TEXT), (TOO_LARGE, TOO_LARGE_TEXT)],
+    ids=["in-a-cause", "report-alone", "no-position"],
 )
-def test_error_reports_name_the_file_in_the_arrow_line(brix, files, source, status, stderr):
+def test_error_reports_name_the_file(brix, files, source, stderr):
     files({"major.brix": source})
-    assert brix("major.brix") == (status, "", stderr)
-
-
-SYNTAX_TEXT = r""" --> major.brix:1:15
-  |
-1 | SELECT 1 FROM CSCI 1010 "Intro";
-  |               ^---
-  |
-  = expected variable, XYZ, selector_list, or statement
-"""
-
-
-def test_syntax_error_is_the_library_report_with_the_path(brix, files):
-    files({"major.brix": SYNTAX})
-    assert brix("major.brix") == (1, "", SYNTAX_TEXT)
+    assert brix("major.brix") == (1, "", stderr)
 
 
 @pytest.mark.parametrize(
     "args, stdout",
     [
         ([], VALID_JSON + "\n"),
-        (["--debug"], VALID_DEBUG + "\n"),
         (["--pretty"], json.dumps(json.loads(VALID_JSON), indent=2) + "\n"),
+        (
+            ["--debug"],
+            'ParseResult { parsed_brix_file: BRIXQueryFile { version: "0.1.12", requirements: '
+            "[BRIXRequirement { query: BRIXQuery { quantity: Single(1), type: Select, selector: "
+            '[Class(Class { department_id: "CSCI", course_number: 1010, lab: false })] }, '
+            'description: "Intro", priority: 1 }] } }\n',
+        ),
     ],
-    ids=["compact", "debug", "pretty"],
+    ids=["compact", "pretty", "debug"],
 )
 def test_output_formats(brix, files, args, stdout):
     files({"major.brix": VALID})
     assert brix(*args, "major.brix") == (0, stdout, "")
 
 
-def test_empty_file_pretty(brix, files):
-    files({"empty.brix": "// nothing yet\n"})
-    expected = '{\n  "version": "0.1.12",\n  "requirements": []\n}\n'
-    assert brix("--pretty", "empty.brix") == (0, expected, "")
-
-
 def test_several_files_keep_going_after_errors_and_report_the_worst_status(brix, files):
-    files({"a.brix": VALID, "b.brix": ZERO.replace("major", "b"), "c.brix": VALID})
-    status, out, err = brix("a.brix", "b.brix", "c.brix")
-    assert status == 1
-    assert out == VALID_JSON + "\n" + VALID_JSON + "\n"
-    assert err == ZERO_TEXT.replace("major.brix", "b.brix")
-
-    status, out, err = brix("a.brix", "missing.brix", "b.brix")
-    assert status == 2
-    assert out == VALID_JSON + "\n"
-    assert err == (
-        "brix: cannot read 'missing.brix': No such file or directory\n"
-        + ZERO_TEXT.replace("major.brix", "b.brix")
-    )
+    files({"a.brix": VALID, "b.brix": ZERO, "c.brix": VALID})
+    b_text = ZERO_TEXT.replace("major.brix", "b.brix")
+    assert brix("a.brix", "b.brix", "c.brix") == (1, VALID_JSON + "\n" + VALID_JSON + "\n", b_text)
+    missing = "brix: cannot read 'missing.brix': No such file or directory\n"
+    assert brix("a.brix", "missing.brix", "b.brix") == (2, VALID_JSON + "\n", missing + b_text)
 
 
 @pytest.mark.parametrize(
     "content, message",
     [
         (b"SELECT 1\n  \xff", "invalid UTF-8 at line 2, column 3 (byte 11)"),
-        (b"\xc0\x80", "invalid UTF-8 at line 1, column 1 (byte 0)"),  # overlong NUL
-        (b"ab\xed\xa0\x80", "invalid UTF-8 at line 1, column 3 (byte 2)"),  # surrogate
-        (b"abc\xf4\x90\x80\x80", "invalid UTF-8 at line 1, column 4 (byte 3)"),  # > U+10FFFF
-        (b"// \xe2\x82", "invalid UTF-8 at line 1, column 4 (byte 3)"),  # cut short
-        (b"//\xc3\xa9\x80", "invalid UTF-8 at line 1, column 4 (byte 4)"),  # stray byte
-        (b"// twelve bytes of ASCII\xfe", "invalid UTF-8 at line 1, column 25 (byte 24)"),
+        (b"\xc0\x80", "invalid UTF-8 at line 1, column 1 (byte 0)"),
+        # Columns count characters, not bytes.
+        (b"//\xc3\xa9\x80", "invalid UTF-8 at line 1, column 4 (byte 4)"),
     ],
 )
 def test_invalid_utf8_is_an_input_error(brix, files, content, message):
@@ -170,8 +111,7 @@ def test_valid_multibyte_text_passes(brix, files):
 
 
 def test_unreadable_inputs(brix, files):
-    root = files({})
-    (root / "majors").mkdir()
+    (files({}) / "majors").mkdir()
     assert brix("majors") == (2, "", "brix: cannot read 'majors': Is a directory\n")
     assert brix("x.brix") == (2, "", "brix: cannot read 'x.brix': No such file or directory\n")
 
@@ -216,39 +156,26 @@ def test_standard_input(brix, files):
     files({})
     assert brix("-", stdin=VALID) == (0, VALID_JSON + "\n", "")
     assert brix("-", stdin=ZERO) == (1, "", ZERO_TEXT.replace("major.brix", "<stdin>"))
-    assert brix("--stdin-filename", "majors/cs.brix", "-", stdin=ZERO) == (
-        1,
-        "",
-        ZERO_TEXT.replace("major.brix", "majors/cs.brix"),
-    )
-    assert brix("-", stdin=b"\xff") == (
-        2,
-        "",
-        "brix: cannot read '<stdin>': invalid UTF-8 at line 1, column 1 (byte 0)\n",
-    )
+    named = ZERO_TEXT.replace("major.brix", "majors/cs.brix")
+    assert brix("--stdin-filename", "majors/cs.brix", "-", stdin=ZERO) == (1, "", named)
+    bad = "brix: cannot read '<stdin>': invalid UTF-8 at line 1, column 1 (byte 0)\n"
+    assert brix("-", stdin=b"\xff") == (2, "", bad)
 
 
 @pytest.mark.parametrize(
     "source, expected",
     [
-        (
-            ZERO,
-            {"file": "major.brix", "line": 2, "column": 8, "end_line": 2, "end_column": 9,
-             "message": "failed parsing quantity", "causes": ["cannot select zero"]},
-        ),
-        (
-            MISSING_EXTERN,
-            {"file": "major.brix", "line": 1, "column": 8, "end_line": 1, "end_column": 18,
-             "message": "extern variable `$electives` was declared but not provided by the caller",
-             "causes": []},
-        ),
-        (
-            TOO_LARGE,
-            {"file": "major.brix", "message": "failed parsing quantity",
-             "causes": ["selection could not fit as u16", "number too large to fit in target type"]},
-        ),
+        (ZERO, {"file": "major.brix", "line": 2, "column": 8, "end_line": 2, "end_column": 9,
+                "message": "failed parsing quantity", "causes": ["cannot select zero"]}),
+        (MISSING_EXTERN, {"file": "major.brix", "line": 1, "column": 8, "end_line": 1, "end_column": 18,
+                          "message": "extern variable `$electives` was declared but not provided by the caller",
+                          "causes": []}),
+        (TOO_LARGE, {"file": "major.brix", "message": "failed parsing quantity",
+                     "causes": ["selection could not fit as u16", "number too large to fit in target type"]}),
+        (SYNTAX, {"file": "major.brix", "line": 1, "column": 15,
+                  "message": "expected variable, XYZ, selector_list, or statement", "causes": []}),
     ],
-    ids=["span-in-cause", "span", "no-position"],
+    ids=["span-in-cause", "span", "no-position", "position"],
 )
 def test_json_error_format(brix, files, source, expected):
     files({"major.brix": source})
@@ -257,15 +184,6 @@ def test_json_error_format(brix, files, source, expected):
     assert err.endswith("\n") and err.count("\n") == 1
     # Keys come in a fixed order, so scripts may also read the line as text.
     assert list(json.loads(err).items()) == list(expected.items())
-
-
-def test_json_error_format_for_a_syntax_error_has_a_position_only(brix, files):
-    files({"major.brix": SYNTAX})
-    status, _, err = brix("--error-format=json", "major.brix")
-    report = json.loads(err)
-    assert status == 1
-    assert report == {"file": "major.brix", "line": 1, "column": 15,
-                      "message": "expected variable, XYZ, selector_list, or statement", "causes": []}
 
 
 def test_json_error_format_escapes_the_path(brix, files):
@@ -291,82 +209,54 @@ def test_check_reports_every_file_in_input_order(brix, files):
 def test_check_many_files_on_several_threads_keeps_input_order(brix, files):
     named = {f"f{i:03}.brix": (VALID if i % 3 else TOO_LARGE) for i in range(120)}
     files(named)
-    names = list(named)
-    status, out, err = brix("check", "--jobs=4", *names)
+    status, out, err = brix("check", "--jobs=4", *named)
     assert status == 1
-    assert out.splitlines() == [f"{n}: ok" for n in names if named[n] == VALID]
+    assert out.splitlines() == [f"{n}: ok" for n in named if named[n] == VALID]
     failed = [line.split(":")[0] for line in err.splitlines() if line.endswith("failed parsing quantity")]
-    assert failed == [n for n in names if named[n] == TOO_LARGE]
-
-
-ANSI = re.compile(r"\x1b\[[0-9;]*m")
+    assert failed == [n for n in named if named[n] == TOO_LARGE]
 
 
 def test_colour_decorates_without_changing_the_text(brix, files):
-    files({"major.brix": UNKNOWN_DEPT})
+    files({"major.brix": ZERO})
     status, _, err = brix("--color=always", "major.brix")
     assert status == 1
-    assert "\x1b[1;31m^--^\x1b[0m" in err
-    assert "\x1b[1mthis department does not exist" in err
+    assert "\x1b[1;31m^\x1b[0m" in err
+    assert "\x1b[1mcannot select zero\x1b[0m" in err
     # The source line itself is never coloured.
-    assert '    \x1b[1;34m2 |\x1b[0m     CSCX 1020] : "Intro";' in err
-    assert ANSI.sub("", err) == UNKNOWN_DEPT_TEXT
+    assert '    \x1b[1;34m2 |\x1b[0m SELECT 0 FROM CSCI 1010 : "Intro";\n' in err
+    assert re.sub(r"\x1b\[[0-9;]*m", "", err) == ZERO_TEXT
     assert brix("--color=always", "--error-format=json", "major.brix")[2].count("\x1b") == 0
 
 
-def _stderr_on_terminal(brix, args, env):
-    """Runs brix with standard error on a pseudo-terminal; returns what it wrote there."""
+@pytest.mark.parametrize(
+    "args, env, coloured",
+    [([], {}, True), ([], {"NO_COLOR": "1"}, False), (["--color=never"], {}, False),
+     (["--color=always"], {"NO_COLOR": "1"}, True)],
+)
+def test_colour_only_on_a_terminal_without_no_color(brix, files, args, env, coloured):
+    files({"major.brix": ZERO})
     leader, follower = pty.openpty()
     full_env = {k: v for k, v in os.environ.items() if k != "NO_COLOR"}
-    full_env.update(env)
-    subprocess.run([str(brix.binary), *args], stdout=subprocess.DEVNULL, stderr=follower,
-                   env=full_env, timeout=60)
+    subprocess.run([str(brix.binary), *args, "major.brix"], stdout=subprocess.DEVNULL,
+                   stderr=follower, env={**full_env, **env}, timeout=60)
     os.close(follower)
     chunks = []
     while True:
         try:
             chunk = os.read(leader, 4096)
-        except OSError:
+        except OSError:  # the terminal's other end is closed
             break
         if not chunk:
             break
         chunks.append(chunk)
     os.close(leader)
-    return b"".join(chunks).decode()
-
-
-@pytest.mark.parametrize(
-    "args, env, coloured",
-    [
-        ([], {}, True),
-        ([], {"NO_COLOR": "1"}, False),
-        (["--color=never"], {}, False),
-        (["--color=always"], {"NO_COLOR": "1"}, True),
-    ],
-)
-def test_colour_only_on_a_terminal_without_no_color(brix, files, args, env, coloured):
-    files({"major.brix": ZERO})
-    err = _stderr_on_terminal(brix, [*args, "major.brix"], env)
+    err = b"".join(chunks).decode()
     assert "cannot select zero" in err
     assert ("\x1b[" in err) == coloured
 
 
-@pytest.mark.parametrize(
-    "text, shown",
-    [
-        ("3", "Quantity(Single(3))"),
-        ("1-3", "Quantity(Many { from: 1, to: 3 })"),
-        ("CSCI 1010L", 'Class(Class { department_id: "CSCI", course_number: 1010, lab: true })'),
-        ('[TAG("abc"), DIST("xyz")]', 'SelectorList([Tag("abc"), Dist("xyz")])'),
-        ('"Two ""core"" courses"', 'String("Two \\"core\\" courses")'),
-        ("5 and the rest is ignored", "Quantity(Single(5))"),
-    ],
-)
-def test_value_shows_the_diagnostic_text(brix, text, shown):
-    assert brix("value", text) == (0, shown + "\n", "")
-
-
-def test_value_errors(brix):
+def test_value_shows_the_diagnostic_text_of_each_value(brix):
+    assert brix("value", '"Two ""core"" courses"') == (0, 'String("Two \\"core\\" courses")\n', "")
     expected = " --> 1:1\n  |\n1 | 0\n  | ^\n  |\n  = cannot assign zero as a quantity\n"
     assert brix("value", "0") == (1, "", expected)
     status, out, err = brix("value", "3", "0", "CSCI 1010")

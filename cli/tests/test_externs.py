@@ -99,11 +99,3 @@ def test_bad_extern_value_is_reported_like_the_python_module(brix, files):
         "message": "Error parsing extern value for $electives",
         "causes": ["cannot assign zero as a quantity"],
     }
-
-
-def test_a_variable_inside_an_extern_value_is_undefined(brix, files):
-    files({"major.brix": USES_EXTERN})
-    status, _, err = brix("-x", "electives=[$core]", "major.brix")
-    assert status == 1
-    assert err.startswith("Error parsing extern value for $electives:  --> 1:2\n")
-    assert err.endswith("  = undefined variable `$core`\n")

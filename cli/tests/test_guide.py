@@ -29,22 +29,19 @@ def blocks():
 
 
 def cases():
-    """(id, source, file name, externs, expected status, expected output, stream)."""
+    """pytest params of (source, file name, externs text or None, status, expected output or None)."""
     found = []
-    items = list(blocks())
+    items = list(blocks()) + [(None, None, None, None)]
     externs = None
-    for i, (line, kind, args, body) in enumerate(items):
-        following = items[i + 1] if i + 1 < len(items) else (None, None, None, None)
+    for (line, kind, args, body), (_, next_kind, _, next_body) in zip(items, items[1:]):
         if kind == "brix-externs":
             externs = body
-        elif kind == "brix":
-            expected = following[3] if following[1] == "json" else None
-            found.append((f"line{line}", body, "major.brix", externs, 0, expected))
-            externs = None
-        elif kind == "brix-error":
-            assert following[1] == "text", f"line {line}: brix-error needs a text block after it"
+        elif kind in ("brix", "brix-error"):
+            failing = kind == "brix-error"
+            assert not failing or next_kind == "text", f"line {line}: brix-error needs a text block after it"
+            expected = next_body if next_kind == ("text" if failing else "json") else None
             name = args[0] if args else "major.brix"
-            found.append((f"line{line}", body, name, externs, 1, following[3]))
+            found.append(pytest.param(body, name, externs, int(failing), expected, id=f"line{line}"))
             externs = None
     return found
 
@@ -55,24 +52,17 @@ CASES = cases()
 def test_the_guide_has_examples_of_every_kind():
     kinds = {kind for _, kind, _, _ in blocks()}
     assert {"brix", "brix-error", "brix-externs", "json", "text", "console"} <= kinds
-    assert sum(1 for c in CASES if c[4] == 1) >= 30
+    assert sum(1 for c in CASES if c.values[3] == 1) >= 30
 
 
-@pytest.mark.parametrize("case", CASES, ids=[c[0] for c in CASES])
-def test_guide_example(brix, files, case):
-    _, source, name, externs, status, expected = case
-    named = {name: source}
-    args = []
-    if externs is not None:
-        named["guide.externs"] = externs
-        args = ["--externs-file", "guide.externs"]
-    files(named)
-
+@pytest.mark.parametrize("source, name, externs, status, expected", CASES)
+def test_guide_example(brix, files, source, name, externs, status, expected):
+    args = [] if externs is None else ["--externs-file", "guide.externs"]
+    files({name: source} if externs is None else {name: source, "guide.externs": externs})
     if status == 0:
         got = brix("--pretty", *args, name)
         assert got[0] == 0, got[2]
-        if expected is not None:
-            assert got[1] == expected
+        assert expected is None or got[1] == expected
     else:
         assert brix(*args, name) == (1, "", expected)
 

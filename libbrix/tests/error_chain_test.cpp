@@ -74,20 +74,5 @@ TEST(ErrorChain, NumbersAreRightAlignedInFiveColumns) {
   EXPECT_TRUE(text.starts_with("cause 0\n\nCaused by:\n    0: cause 1\n")) << text;
 }
 
-TEST(ErrorChain, WrapPutsTheNewMessageFirst) {
-  const ErrorChain chain = ErrorChain::from_int_error(IntError::Empty).wrap("inner").wrap("outer");
-  ASSERT_EQ(chain.entries().size(), 3u);
-  EXPECT_EQ(entry_text(chain.entries()[0]), "outer");
-  EXPECT_EQ(entry_text(chain.entries()[1]), "inner");
-  EXPECT_EQ(entry_text(chain.entries()[2]), "cannot parse integer from empty string");
-  EXPECT_EQ(entry_text(ErrorChain::Entry(report())), report().to_string());
-}
-
-TEST(ErrorChain, IntErrorTexts) {
-  EXPECT_EQ(int_error_text(IntError::Empty), "cannot parse integer from empty string");
-  EXPECT_EQ(int_error_text(IntError::InvalidDigit), "invalid digit found in string");
-  EXPECT_EQ(int_error_text(IntError::PosOverflow), "number too large to fit in target type");
-}
-
 }  // namespace
 }  // namespace brix

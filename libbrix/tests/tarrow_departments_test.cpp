@@ -91,16 +91,11 @@ TEST(TarrowDepartments, SuggestionsOverTheSortedList) {
     std::string_view target;
     std::string_view expected;
   };
+  // "XXXX" has no letter in common with any code: every key is 0 and the code
+  // that sorts last wins.
   const Row rows[] = {
-      {"CSCE", "CSCI"},
-      {"MTH", "MATH"},
-      {"PSYCH", "PSYC"},
-      {"ECNO", "ECON"},
-      {"A&A", "A&AS"},
-      {"ARTZ", "ART"},
-      // No letter in common with any code: every key is 0 and the code that
-      // sorts last wins.
-      {"XXXX", "WRIT"},
+      {"CSCE", "CSCI"}, {"MTH", "MATH"}, {"PSYCH", "PSYC"}, {"ECNO", "ECON"},
+      {"A&A", "A&AS"},  {"ARTZ", "ART"}, {"XXXX", "WRIT"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(closest_string(row.target, tarrow_departments_list()), row.expected) << row.target;

@@ -1,10 +1,11 @@
-// Text forms of parse trees for table-driven tests.
+// Text forms of parse trees and error chains for table-driven tests.
 #pragma once
 
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "brix/error_chain.hpp"
 #include "brix/rule.hpp"
 #include "parser/grammar.hpp"
 #include "peg/tree.hpp"
@@ -12,43 +13,30 @@
 namespace brix::testing {
 
 // One line: rule[start,end] with the children in parentheses, e.g.
-// "quantity[7,8](quantity_single[7,8])".
-inline std::string dump_spans(detail::Pairs pairs) {
+// "quantity[7,8](quantity_single[7,8])". Nodes deeper than `depth` levels
+// are left out, so a row can pin only the spans it is about.
+inline std::string dump_spans(detail::Pairs pairs, int depth = -1) {
   std::string out;
-  bool first = true;
   for (detail::Pair p : pairs) {
-    if (!first) out += ' ';
-    first = false;
+    if (!out.empty()) out += ' ';
     out += rule_name(p.rule());
     out += '[' + std::to_string(p.start()) + ',' + std::to_string(p.end()) + ']';
-    if (!p.children().empty()) out += '(' + dump_spans(p.children()) + ')';
+    if (depth != 1 && !p.children().empty()) out += '(' + dump_spans(p.children(), depth - 1) + ')';
   }
   return out;
 }
 
-// One node per line, indented by depth; leaves show their text after ": ".
-inline void dump_outline(detail::Pairs pairs, int depth, std::string& out) {
-  for (detail::Pair p : pairs) {
-    out.append(static_cast<std::size_t>(depth) * 2, ' ');
-    out += rule_name(p.rule());
-    if (p.children().empty()) {
-      if (!p.as_str().empty()) {
-        out += ": ";
-        out += p.as_str();
-      }
-    } else {
-      out += '\n';
-      dump_outline(p.children(), depth + 1, out);
-      continue;
-    }
-    out += '\n';
+// The structure without offsets: inner nodes as rule(children...), leaves as
+// rule:text, e.g. "quantity(quantity_single:1)".
+inline std::string dump_tree(detail::Pair p) {
+  std::string out(rule_name(p.rule()));
+  if (p.children().empty()) return p.as_str().empty() ? out : out + ':' + std::string(p.as_str());
+  char sep = '(';
+  for (detail::Pair child : p.children()) {
+    out += sep + dump_tree(child);
+    sep = ' ';
   }
-}
-
-inline std::string dump_outline(detail::Pairs pairs) {
-  std::string out;
-  dump_outline(pairs, 0, out);
-  return out;
+  return out + ')';
 }
 
 // Rule names separated by spaces, for readable failure output.
@@ -62,13 +50,35 @@ inline std::string rule_names(const std::vector<Rule>& rules) {
 }
 
 // Parses and dumps, or describes the failure as "error at <pos>: <rules>".
-inline std::string parse_and_dump(Rule entry, std::string_view input) {
+inline std::string parse_and_dump(Rule entry, std::string_view input, int depth = -1) {
   auto result = detail::parse_rule(entry, input);
   if (const auto* tree = std::get_if<detail::ParseTree>(&result)) {
-    return dump_spans(tree->pairs());
+    return dump_spans(tree->pairs(), depth);
   }
   const Error& e = std::get<Error>(result);
   return "error at " + std::to_string(e.location().start) + ": " + e.message();
+}
+
+// The chain's entries joined by " | ", a report written as its line and
+// column ("4:3", or "4:3-4:5" for a span) and its message; the rendering of
+// reports and chains is pinned by their own tests.
+inline std::string chain_summary(const ErrorChain& chain) {
+  std::string out;
+  for (const ErrorChain::Entry& entry : chain.entries()) {
+    if (!out.empty()) out += " | ";
+    const auto* report = std::get_if<Error>(&entry);
+    if (report == nullptr) {
+      out += entry_text(entry);
+      continue;
+    }
+    const auto at = [](LineCol lc) {
+      return std::to_string(lc.line) + ':' + std::to_string(lc.column);
+    };
+    out += at(report->line_col().start);
+    if (report->line_col().end) out += '-' + at(*report->line_col().end);
+    out += ' ' + report->message();
+  }
+  return out;
 }
 
 }  // namespace brix::testing

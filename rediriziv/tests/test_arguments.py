@@ -23,72 +23,30 @@ class Mapping(dict):
 # (call, expected message)
 TYPE_ERRORS = [
     (lambda: parse(), "parse() missing 1 required positional argument: 'brix'"),
-    (
-        lambda: parse_with_externals(),
-        "parse_with_externals() missing 2 required positional arguments: 'brix' and 'externals'",
-    ),
-    (
-        lambda: parse_with_externals(""),
-        "parse_with_externals() missing 1 required positional argument: 'externals'",
-    ),
-    (
-        lambda: parse_with_externals(externals={}),
-        "parse_with_externals() missing 1 required positional argument: 'brix'",
-    ),
-    (
-        lambda: parse_extern_value(),
-        "parse_extern_value() missing 1 required positional argument: 'expr'",
-    ),
+    (lambda: parse_with_externals(), "parse_with_externals() missing 2 required positional arguments: 'brix' and 'externals'"),
+    (lambda: parse_with_externals(""), "parse_with_externals() missing 1 required positional argument: 'externals'"),
+    (lambda: parse_with_externals(externals={}), "parse_with_externals() missing 1 required positional argument: 'brix'"),
+    (lambda: parse_extern_value(), "parse_extern_value() missing 1 required positional argument: 'expr'"),
     (lambda: parse("", ""), "parse() takes 1 positional arguments but 2 were given"),
-    (
-        lambda: parse_with_externals("", {}, {}),
-        "parse_with_externals() takes 2 positional arguments but 3 were given",
-    ),
+    (lambda: parse_with_externals("", {}, {}), "parse_with_externals() takes 2 positional arguments but 3 were given"),
     (lambda: parse(x=""), "parse() got an unexpected keyword argument 'x'"),
     (lambda: parse("", x=""), "parse() got an unexpected keyword argument 'x'"),
-    (
-        lambda: parse_extern_value(brix="3"),
-        "parse_extern_value() got an unexpected keyword argument 'brix'",
-    ),
+    (lambda: parse_extern_value(brix="3"), "parse_extern_value() got an unexpected keyword argument 'brix'"),
     (lambda: parse("", brix=""), "parse() got multiple values for argument 'brix'"),
-    (
-        lambda: parse_with_externals("", {}, brix=""),
-        "parse_with_externals() got multiple values for argument 'brix'",
-    ),
+    (lambda: parse_with_externals("", {}, brix=""), "parse_with_externals() got multiple values for argument 'brix'"),
     (lambda: parse(1), "argument 'brix': 'int' object cannot be cast as 'str'"),
     (lambda: parse(b"SELECT"), "argument 'brix': 'bytes' object cannot be cast as 'str'"),
     (lambda: parse(None), "argument 'brix': 'NoneType' object cannot be cast as 'str'"),
-    (
-        lambda: parse(Outer.Inner()),
-        "argument 'brix': 'Outer.Inner' object cannot be cast as 'str'",
-    ),
+    (lambda: parse(Outer.Inner()), "argument 'brix': 'Outer.Inner' object cannot be cast as 'str'"),
     (lambda: parse_extern_value(3.5), "argument 'expr': 'float' object cannot be cast as 'str'"),
-    (
-        lambda: parse_with_externals(brix=1, externals=[]),
-        "argument 'brix': 'int' object cannot be cast as 'str'",
-    ),
-    (
-        lambda: parse_with_externals("", []),
-        "argument 'externals': 'list' object cannot be cast as 'dict'",
-    ),
-    (
-        lambda: parse_with_externals("", {"$a": 1}),
-        "argument 'externals': 'int' object cannot be cast as 'str'",
-    ),
-    (
-        lambda: parse_with_externals("", {1: "3"}),
-        "argument 'externals': 'int' object cannot be cast as 'str'",
-    ),
-    (
-        lambda: parse_with_externals("", {"$a": b"3"}),
-        "argument 'externals': 'bytes' object cannot be cast as 'str'",
-    ),
+    (lambda: parse_with_externals(brix=1, externals=[]), "argument 'brix': 'int' object cannot be cast as 'str'"),
+    (lambda: parse_with_externals("", []), "argument 'externals': 'list' object cannot be cast as 'dict'"),
+    (lambda: parse_with_externals("", {"$a": 1}), "argument 'externals': 'int' object cannot be cast as 'str'"),
+    (lambda: parse_with_externals("", {1: "3"}), "argument 'externals': 'int' object cannot be cast as 'str'"),
+    (lambda: parse_with_externals("", {"$a": b"3"}), "argument 'externals': 'bytes' object cannot be cast as 'str'"),
     # Every entry is converted before any value is parsed, so a later bad type
     # wins over an earlier bad value.
-    (
-        lambda: parse_with_externals("", {"$a": "0", "$b": 1}),
-        "argument 'externals': 'int' object cannot be cast as 'str'",
-    ),
+    (lambda: parse_with_externals("", {"$a": "0", "$b": 1}), "argument 'externals': 'int' object cannot be cast as 'str'"),
     (lambda: rediriziv.BRIX(), "cannot create 'builtins.BRIX' instances"),
 ]
 

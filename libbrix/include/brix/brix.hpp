@@ -2,6 +2,7 @@
 // out. Include this one header and link the one library.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,6 +43,11 @@ Result<VarValue> parse_extern_value(std::string_view text);
 // Appends the JSON document to `out`, so callers can reuse one buffer.
 void write_json(const BRIXQueryFile& file, std::string& out);
 void write_json_pretty(const BRIXQueryFile& file, std::string& out);
+
+// The length in bytes of the compact JSON document, for callers that size a
+// buffer before writing into it (the Python module). It walks the whole
+// tree, so it costs about half as much as writing the text.
+std::size_t json_size(const BRIXQueryFile& file);
 
 // The one-line diagnostic text form ("ParseResult { parsed_brix_file: ... }").
 std::string diagnostic_text(const ParseResult& result);

@@ -24,22 +24,41 @@ ErrorChain syntax_error(const Error& report) {
   return ErrorChain::from_report(report.renamed_rules(renamed_rules_impl));
 }
 
-}  // namespace
+// Builds each statement while the grammar goes on with the next, keeping the
+// first semantic error. A syntax error anywhere in the file still wins over
+// it, as if the whole file had been matched before building began.
+struct StreamingBuild {
+  detail::FileBuilder builder;
+  detail::Status error;
 
-Result<ParseResult> parse(std::string_view text) {
-  return parse_with_externals(text, {});
-}
+  detail::StatementSink sink() {
+    return detail::StatementSink{this,
+                                 [](void* self, detail::Pair node) {
+                                   auto& build = *static_cast<StreamingBuild*>(self);
+                                   if (!build.error) build.error = build.builder.add(node);
+                                 },
+                                 [](void* self) {
+                                   auto& build = *static_cast<StreamingBuild*>(self);
+                                   build.error.reset();
+                                   build.builder.restart();
+                                 }};
+  }
+};
+
+}  // namespace
 
 Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
   if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  std::variant<detail::ParseTree, Error> parsed = detail::parse_rule(Rule::file, text);
-  if (const Error* report = std::get_if<Error>(&parsed)) return syntax_error(*report);
+  StreamingBuild build{detail::FileBuilder(std::move(externals)), std::nullopt};
+  if (std::optional<Error> report = detail::parse_file_statements(text, build.sink())) {
+    return syntax_error(*report);
+  }
+  if (build.error) return std::move(*build.error);
+  return ParseResult{std::move(build.builder).take()};
+}
 
-  std::optional<detail::Pair> file = std::get<detail::ParseTree>(parsed).pairs().next();
-  if (!file) return ErrorChain::from_message("File should have a child rule");
-  Result<BRIXQueryFile> built = detail::parse_file(*file, std::move(externals));
-  if (!built) return std::move(built).error();
-  return ParseResult{std::move(built).value()};
+Result<ParseResult> parse(std::string_view text) {
+  return parse_with_externals(text, {});
 }
 
 Result<VarValue> parse_extern_value(std::string_view text) {

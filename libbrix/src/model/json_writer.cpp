@@ -1,11 +1,13 @@
-// The JSON requirements document. One streaming writer serves both layouts:
-// `Pretty` only decides whether line breaks, indentation and the space after
-// a colon are written, so the two texts cannot drift apart structurally.
+// The JSON requirements document. One streaming walk serves both layouts:
+// `Pretty` only decides whether line breaks, indentation and the space after a
+// colon are written, so the two texts cannot drift apart structurally.
 
+#include <algorithm>
 #include <array>
-#include <charconv>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -33,144 +35,417 @@ constexpr std::array<char, 256> kEscapes = [] {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-template <bool Pretty>
-class JsonWriter {
+// Whether any of the eight bytes of w might need an escape (a control
+// character, '"' or '\\'). It may answer yes wrongly (a borrow can mark a
+// byte above a real match) but never no wrongly, which is all a fast path
+// needs: a text without such bytes, nearly every text, is copied whole.
+inline bool may_need_escape(std::uint64_t w) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighs = 0x8080808080808080u;
+  const std::uint64_t control = (w - kOnes * 0x20) & ~w;
+  const std::uint64_t quote = (w ^ (kOnes * '"'));
+  const std::uint64_t backslash = (w ^ (kOnes * '\\'));
+  return ((control | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs) !=
+         0;
+}
+
+// True when no byte of `text` needs an escape; false may also mean "not sure".
+inline bool plain_text(std::string_view text) {
+  const char* p = text.data();
+  std::size_t n = text.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (may_need_escape(w)) return false;
+  }
+  for (; n > 0; ++p, --n) {
+    if (kEscapes[static_cast<unsigned char>(*p)] != 0) return false;
+  }
+  return true;
+}
+
+inline std::size_t decimal_length(std::uint16_t value) {
+  return std::size_t{1} + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
+}
+
+// Copies n bytes. Short texts (department codes, tags) are the common case, and
+// for them two overlapping fixed-size moves beat a call of memcpy.
+inline char* copy(char* out, const char* from, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(out, &head, 8);
+    std::memcpy(out + n - 8, &tail, 8);
+  } else if (n >= 4 && n < 8) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(out, &head, 4);
+    std::memcpy(out + n - 4, &tail, 4);
+  } else if (n < 4) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = from[i];
+  } else {
+    std::memcpy(out, from, n);
+  }
+  return out + n;
+}
+
+// Adds up the length of the text instead of writing it (see json_size).
+class Counter {
  public:
-  explicit JsonWriter(std::string& out) : out_(out) {}
+  template <std::size_t N>
+  void lit(const char (&)[N]) {
+    size_ += N - 1;
+  }
+  void chr(char) { ++size_; }
+  void spaces(std::size_t n) { size_ += n; }
+  void number(std::uint16_t value) { size_ += decimal_length(value); }
+  void text(std::string_view value) {
+    size_ += 2 + value.size();
+    if (plain_text(value)) return;
+    for (char c : value) {
+      const char escape = kEscapes[static_cast<unsigned char>(c)];
+      if (escape != 0) size_ += escape == 'u' ? 5 : 1;
+    }
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_ = 0;
+};
+
+// Stores the text in a small buffer that stays in the cache and appends it to
+// the output string a chunk at a time: one append per chunk instead of one per
+// piece, and each piece is a few plain stores after one bounds test.
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer() { flush(); }
+
+  // A literal's length is known at compile time, so this is one or two moves.
+  template <std::size_t N>
+  void lit(const char (&text)[N]) {
+    room(N - 1);
+    std::memcpy(p_, text, N - 1);
+    p_ += N - 1;
+  }
+  void chr(char c) {
+    room(1);
+    *p_++ = c;
+  }
+  void spaces(std::size_t n) {
+    while (n > 0) {
+      room(1);
+      const std::size_t part = std::min(n, static_cast<std::size_t>(end() - p_));
+      std::memset(p_, ' ', part);
+      p_ += part;
+      n -= part;
+    }
+  }
+  void number(std::uint16_t value) {
+    room(5);
+    char* stop = p_ + decimal_length(value);
+    char* q = stop;
+    do {
+      *--q = static_cast<char>('0' + value % 10);
+      value = static_cast<std::uint16_t>(value / 10);
+    } while (value != 0);
+    p_ = stop;
+  }
+  void text(std::string_view value) {
+    if (!plain_text(value)) {
+      chr('"');
+      escaped(value);
+      chr('"');
+    } else if (value.size() + 2 <= kChunk) {
+      room(value.size() + 2);
+      *p_++ = '"';
+      p_ = copy(p_, value.data(), value.size());
+      *p_++ = '"';
+    } else {
+      chr('"');
+      flush();
+      out_.append(value);
+      chr('"');
+    }
+  }
+
+  // Out of line, so that the test in room() is all that is inlined per piece.
+  [[gnu::noinline]] void flush() {
+    out_.append(buffer_, static_cast<std::size_t>(p_ - buffer_));
+    p_ = buffer_;
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 8192;
+
+  const char* end() const { return buffer_ + kChunk; }
+  [[gnu::always_inline]] void room(std::size_t n) {
+    if (static_cast<std::size_t>(end() - p_) < n) [[unlikely]]
+      flush();
+  }
+
+  // Byte by byte, copying what needs no escape as it is.
+  void escaped(std::string_view value) {
+    for (char c : value) {
+      const auto byte = static_cast<unsigned char>(c);
+      const char escape = kEscapes[byte];
+      room(6);
+      if (escape == 0) {
+        *p_++ = c;
+        continue;
+      }
+      *p_++ = '\\';
+      *p_++ = escape;
+      if (escape == 'u') {
+        *p_++ = '0';
+        *p_++ = '0';
+        *p_++ = kHexDigits[byte >> 4];
+        *p_++ = kHexDigits[byte & 0xF];
+      }
+    }
+  }
+
+  std::string& out_;
+  char buffer_[kChunk];
+  char* p_ = buffer_;
+};
+
+// The walk. Keys are written as `"name":`; in the pretty layout a space
+// follows the colon and every entry starts on a line of its own.
+template <bool Pretty, class Out>
+class JsonWalk {
+ public:
+  explicit JsonWalk(Out& out) : out_(out) {}
 
   void file(const BRIXQueryFile& file) {
     open('{');
-    first_key(R"(,"version":)");
-    text(file.version);
-    next_key(R"(,"requirements":)");
+    first();
+    key(R"("version":)");
+    out_.text(file.version);
+    next();
+    key(R"("requirements":)");
     list(file.requirements, [this](const BRIXRequirement& r) { requirement(r); });
     close('}');
   }
 
  private:
+  // The compact layout has no line breaks, so the fixed text between two
+  // values is one literal: the hot records are written as such runs, a few
+  // stores each, instead of a bracket, a key and a comma at a time.
   void requirement(const BRIXRequirement& r) {
+    if constexpr (!Pretty) {
+      out_.lit(R"({"query":)");
+      query(r.query);
+      out_.lit(R"(,"description":)");
+      out_.text(r.description);
+      out_.lit(R"(,"priority":)");
+      out_.number(r.priority);
+      out_.chr('}');
+      return;
+    }
     open('{');
-    first_key(R"(,"query":)");
+    first();
+    key(R"("query":)");
     query(r.query);
-    next_key(R"(,"description":)");
-    text(r.description);
-    next_key(R"(,"priority":)");
-    number(r.priority);
+    next();
+    key(R"("description":)");
+    out_.text(r.description);
+    next();
+    key(R"("priority":)");
+    out_.number(r.priority);
     close('}');
   }
 
   void query(const BRIXQuery& q) {
+    if constexpr (!Pretty) {
+      out_.lit(R"({"quantity":)");
+      quantity(q.quantity);
+      if (q.type == QueryType::Select) {
+        out_.lit(R"(,"type":"Select","selector":)");
+      } else {
+        out_.lit(R"(,"type":"Limit","selector":)");
+      }
+      list(q.selector, [this](const Selector& s) { selector(s); });
+      out_.chr('}');
+      return;
+    }
     open('{');
-    first_key(R"(,"quantity":)");
+    first();
+    key(R"("quantity":)");
     quantity(q.quantity);
-    next_key(R"(,"type":)");
-    literal(q.type == QueryType::Select ? std::string_view(R"("Select")")
-                                        : std::string_view(R"("Limit")"));
-    next_key(R"(,"selector":)");
+    next();
+    key(R"("type":)");
+    if (q.type == QueryType::Select) {
+      out_.lit(R"("Select")");
+    } else {
+      out_.lit(R"("Limit")");
+    }
+    next();
+    key(R"("selector":)");
     list(q.selector, [this](const Selector& s) { selector(s); });
     close('}');
   }
 
   void quantity(const Quantity& q) {
+    if constexpr (!Pretty) {
+      if (const auto* single = std::get_if<Quantity::Single>(&q.value)) {
+        out_.lit(R"({"Single":)");
+        out_.number(single->value);
+        out_.chr('}');
+      } else {
+        const auto& many = *std::get_if<Quantity::Many>(&q.value);
+        out_.lit(R"({"Many":{"from":)");
+        out_.number(many.from);
+        out_.lit(R"(,"to":)");
+        out_.number(many.to);
+        out_.lit("}}");
+      }
+      return;
+    }
     open('{');
+    first();
     if (const auto* single = std::get_if<Quantity::Single>(&q.value)) {
-      first_key(R"(,"Single":)");
-      number(single->value);
+      key(R"("Single":)");
+      out_.number(single->value);
     } else {
-      const auto& many = std::get<Quantity::Many>(q.value);
-      first_key(R"(,"Many":)");
+      const auto& many = *std::get_if<Quantity::Many>(&q.value);
+      key(R"("Many":)");
       open('{');
-      first_key(R"(,"from":)");
-      number(many.from);
-      next_key(R"(,"to":)");
-      number(many.to);
+      first();
+      key(R"("from":)");
+      out_.number(many.from);
+      next();
+      key(R"("to":)");
+      out_.number(many.to);
       close('}');
     }
     close('}');
   }
 
   void course(const Class& c) {
+    if constexpr (!Pretty) {
+      out_.lit(R"({"department_id":)");
+      out_.text(c.department_id);
+      out_.lit(R"(,"course_number":)");
+      out_.number(c.course_number);
+      if (c.lab) {
+        out_.lit(R"(,"lab":true})");
+      } else {
+        out_.lit(R"(,"lab":false})");
+      }
+      return;
+    }
     open('{');
-    first_key(R"(,"department_id":)");
-    text(c.department_id);
-    next_key(R"(,"course_number":)");
-    number(c.course_number);
-    next_key(R"(,"lab":)");
-    literal(c.lab ? std::string_view("true") : std::string_view("false"));
+    first();
+    key(R"("department_id":)");
+    out_.text(c.department_id);
+    next();
+    key(R"("course_number":)");
+    out_.number(c.course_number);
+    next();
+    key(R"("lab":)");
+    if (c.lab) {
+      out_.lit("true");
+    } else {
+      out_.lit("false");
+    }
     close('}');
   }
 
   void range_ends(const Class& from, const Class& to) {
-    first_key(R"(,"from":)");
+    first();
+    key(R"("from":)");
     course(from);
-    next_key(R"(,"to":)");
+    next();
+    key(R"("to":)");
     course(to);
   }
 
   void payload(const Class& c) {
-    first_key(R"(,"Class":)");
+    key(R"("Class":)");
     course(c);
   }
   void payload(const Selector::Placement& p) {
-    first_key(R"(,"Placement":)");
-    text(p.value);
+    key(R"("Placement":)");
+    out_.text(p.value);
   }
   void payload(const Selector::Tag& t) {
-    first_key(R"(,"Tag":)");
-    text(t.value);
+    key(R"("Tag":)");
+    out_.text(t.value);
   }
   void payload(const Selector::TagCode& t) {
-    first_key(R"(,"TagCode":)");
+    key(R"("TagCode":)");
     open('{');
-    first_key(R"(,"tag":)");
-    text(t.tag);
-    next_key(R"(,"code":)");
-    text(t.code);
+    first();
+    key(R"("tag":)");
+    out_.text(t.tag);
+    next();
+    key(R"("code":)");
+    out_.text(t.code);
     close('}');
   }
   void payload(const Selector::Dist& d) {
-    first_key(R"(,"Dist":)");
-    text(d.value);
+    key(R"("Dist":)");
+    out_.text(d.value);
   }
   void payload(const Selector::DistCode& d) {
-    first_key(R"(,"DistCode":)");
+    key(R"("DistCode":)");
     open('{');
-    first_key(R"(,"dist":)");
-    text(d.dist);
-    next_key(R"(,"code":)");
-    text(d.code);
+    first();
+    key(R"("dist":)");
+    out_.text(d.dist);
+    next();
+    key(R"("code":)");
+    out_.text(d.code);
     close('}');
   }
   void payload(const Selector::Range& r) {
-    first_key(R"(,"Range":)");
+    key(R"("Range":)");
     open('{');
     range_ends(r.from, r.to);
     close('}');
   }
   void payload(const Selector::RangeDist& r) {
-    first_key(R"(,"RangeDist":)");
+    key(R"("RangeDist":)");
     open('{');
     range_ends(r.from, r.to);
-    next_key(R"(,"dist":)");
-    text(r.dist);
+    next();
+    key(R"("dist":)");
+    out_.text(r.dist);
     close('}');
   }
   void payload(const Selector::RangeTag& r) {
-    first_key(R"(,"RangeTag":)");
+    key(R"("RangeTag":)");
     open('{');
     range_ends(r.from, r.to);
-    next_key(R"(,"tag":)");
-    text(r.tag);
+    next();
+    key(R"("tag":)");
+    out_.text(r.tag);
     close('}');
   }
   void payload(const Selector::Query& q) {
-    first_key(R"(,"Query":)");
+    key(R"("Query":)");
     query(*q.query);
   }
 
   // A selector is a one-key object naming its variant.
   void selector(const Selector& s) {
+    if constexpr (!Pretty) {
+      if (const auto* c = std::get_if<Class>(&s.value)) {
+        out_.lit(R"({"Class":)");
+        course(*c);
+        out_.chr('}');
+        return;
+      }
+    }
     open('{');
+    first();
     std::visit([this](const auto& v) { this->payload(v); }, s.value);
     close('}');
   }
@@ -178,124 +453,86 @@ class JsonWriter {
   template <class T, class WriteElement>
   void list(const std::vector<T>& elements, WriteElement write_element) {
     if (elements.empty()) {
-      out_.append("[]", 2);
+      out_.lit("[]");
       return;
     }
     open('[');
-    bool first = true;
+    first();
+    bool first_element = true;
     for (const T& element : elements) {
-      if (first) {
-        first = false;
-        line_break();
-      } else {
-        comma();
-      }
+      if (!first_element) next();
+      first_element = false;
       write_element(element);
     }
     close(']');
   }
 
   void open(char bracket) {
-    out_.push_back(bracket);
+    out_.chr(bracket);
     ++depth_;
   }
   void close(char bracket) {
     --depth_;
     line_break();
-    out_.push_back(bracket);
+    out_.chr(bracket);
   }
   void line_break() {
     if constexpr (Pretty) {
-      out_.push_back('\n');
-      out_.append(2 * depth_, ' ');
+      out_.chr('\n');
+      out_.spaces(2 * depth_);
     }
   }
-  void comma() {
-    out_.push_back(',');
+  // Before the first entry of an object or array, and between entries.
+  void first() { line_break(); }
+  void next() {
+    out_.chr(',');
     line_break();
   }
-
-  // `key` is written as `,"name":`, the compact text that follows an earlier
-  // entry, so the compact layout needs one append per key; the other forms
-  // are slices of it. Keys are fixed and need no escaping.
-  void first_key(std::string_view key) {
-    if constexpr (Pretty) {
-      line_break();
-      pretty_key(key);
-    } else {
-      out_.append(key.substr(1));
-    }
-  }
-  void next_key(std::string_view key) {
-    if constexpr (Pretty) {
-      comma();
-      pretty_key(key);
-    } else {
-      out_.append(key);
-    }
-  }
-  void pretty_key(std::string_view key) {
-    out_.append(key.substr(1));
-    out_.push_back(' ');
+  // Keys are fixed and need no escaping.
+  template <std::size_t N>
+  void key(const char (&name)[N]) {
+    out_.lit(name);
+    if constexpr (Pretty) out_.chr(' ');
   }
 
-  void literal(std::string_view text) { out_.append(text); }
-
-  void number(std::uint16_t value) {
-    char digits[5];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out_.append(digits, static_cast<std::size_t>(result.ptr - digits));
-  }
-
-  // Copies runs of bytes that need no escape in one append each.
-  void text(std::string_view value) {
-    out_.push_back('"');
-    const char* run = value.data();
-    const char* const end = run + value.size();
-    for (const char* p = run; p != end; ++p) {
-      const auto byte = static_cast<unsigned char>(*p);
-      const char escape = kEscapes[byte];
-      if (escape == 0) [[likely]]
-        continue;
-      out_.append(run, p);
-      if (escape == 'u') {
-        const char unicode[6] = {
-            '\\', 'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
-        out_.append(unicode, sizeof unicode);
-      } else {
-        const char pair[2] = {'\\', escape};
-        out_.append(pair, sizeof pair);
-      }
-      run = p + 1;
-    }
-    out_.append(run, end);
-    out_.push_back('"');
-  }
-
-  std::string& out_;
+  Out& out_;
   std::size_t depth_ = 0;
 };
 
+template <bool Pretty>
+void append(const BRIXQueryFile& file, std::string& out) {
+  Writer writer(out);
+  JsonWalk<Pretty, Writer>(writer).file(file);
+}
+
 }  // namespace
 
+std::size_t json_size(const BRIXQueryFile& file) {
+  Counter counter;
+  JsonWalk<false, Counter>(counter).file(file);
+  return counter.size();
+}
+
 void write_json(const BRIXQueryFile& file, std::string& out) {
-  JsonWriter<false>(out).file(file);
+  append<false>(file, out);
 }
 
 void write_json_pretty(const BRIXQueryFile& file, std::string& out) {
-  JsonWriter<true>(out).file(file);
+  append<true>(file, out);
 }
 
+// Sized first: one allocation at the final size costs less than growing the
+// string a doubling at a time, which copies the text again and touches
+// fresh memory for every copy.
 Result<std::string> ParseResult::to_string() const {
   std::string out;
-  out.reserve(128);
+  out.reserve(json_size(parsed_brix_file));
   write_json(parsed_brix_file, out);
   return out;
 }
 
 Result<std::string> ParseResult::to_string_pretty() const {
   std::string out;
-  out.reserve(128);
   write_json_pretty(parsed_brix_file, out);
   return out;
 }

@@ -1,5 +1,6 @@
 #include "parser/brix_parser.hpp"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <utility>
@@ -33,13 +34,19 @@ ErrorChain plain(std::string_view message) {
   return ErrorChain::from_message(std::string(message));
 }
 
+// The builder's helpers fill an out parameter and return a Status rather than
+// return a Result: a Result is a std::variant of the value and an ErrorChain,
+// and building, moving and destroying one per course or number cost more than
+// the work it carried.
+
 // A number leaf as u16; a failed conversion is wrapped in `context`.
-Result<std::uint16_t> leaf_u16(Pair leaf, std::string_view context) {
+Status leaf_u16(Pair leaf, std::string_view context, std::uint16_t& out) {
   auto converted = parse_decimal_u16(leaf.as_str());
   if (const IntError* error = std::get_if<IntError>(&converted)) {
     return ErrorChain::from_int_error(*error).wrap(std::string(context));
   }
-  return std::get<std::uint16_t>(converted);
+  out = *std::get_if<std::uint16_t>(&converted);
+  return std::nullopt;
 }
 
 std::string kind_and_name(std::string_view prefix, const VarValue& value, Pair variable) {
@@ -77,26 +84,84 @@ struct Arguments {
     if (count != pattern.size()) return false;
     std::size_t i = 0;
     for (ArgKind kind : pattern) {
-      if (std::holds_alternative<std::string>(values[i++]) != (kind == ArgKind::Text)) {
+      if (std::holds_alternative<Text>(values[i++]) != (kind == ArgKind::Text)) {
         return false;
       }
     }
     return true;
   }
   Class take_course(std::size_t i) { return std::move(std::get<Class>(values[i])); }
-  std::string take_text(std::size_t i) { return std::move(std::get<std::string>(values[i])); }
+  Text take_text(std::size_t i) { return std::move(std::get<Text>(values[i])); }
 };
+
+// How many selectors a selector_single adds: a variable holding a list adds
+// its length, anything else one (or nothing, if it turns out to be an error).
+// Reserving that much up front spares the vector a regrowth, with its copies,
+// whenever a list variable is spliced in.
+std::size_t selector_count(Pair selector_single, const VariableTable& table) {
+  std::optional<Pair> child = selector_single.children().next();
+  if (child && child->rule() == Rule::variable) {
+    if (const VarValue* value = table.find(child->as_str())) {
+      if (const auto* list = std::get_if<VarValue::SelectorList>(&value->value)) {
+        return list->selectors.size();
+      }
+    }
+  }
+  return 1;
+}
+
+Status class_into(Pair class_argument, Class& out) {
+  Pairs parts = class_argument.children();
+  std::optional<Pair> department = parts.next();
+  if (!department) return plain("expected department_id");
+  if (department->rule() == Rule::bad_department_id) {
+    return report(*department, "departments must be 3-4 uppercase ASCII character symbols");
+  }
+  std::optional<Pair> class_id = parts.next();
+  if (!class_id) return plain("expected class_id");
+
+  std::string_view digits = class_id->as_str();
+  bool lab = !digits.empty() && digits.back() == 'L';
+  if (lab) digits.remove_suffix(1);
+  auto number = parse_decimal_u16(digits);
+  if (const IntError* error = std::get_if<IntError>(&number)) {
+    return ErrorChain::from_int_error(*error).wrap("could not parse class_id into u16");
+  }
+
+  std::string_view code = department->as_str();
+  if (!is_department(code)) {
+    std::string_view suggestion = closest_string(code, tarrow_departments_list()).value_or("");
+    return report(*department,
+                  cat({"this department does not exist in Tarrow's course catalog (Did you mean: ",
+                       suggestion, ")"}));
+  }
+  out.department_id = Text(code);
+  out.course_number = *std::get_if<std::uint16_t>(&number);
+  out.lab = lab;
+  return std::nullopt;
+}
+
+// The text value of a `string` leaf as a Text. Most strings hold no doubled
+// quote, and those are copied straight from the source, without the
+// std::string that parse_string would build first.
+Text string_text(Pair string) {
+  std::string_view text = string.as_str();
+  if (text.size() >= 2 && text.find('"', 1) == text.size() - 1) {
+    return Text(text.substr(1, text.size() - 2));
+  }
+  return Text(BRIXParser::parse_string(string));
+}
 
 Result<Argument> build_argument(Pair query_argument, const VariableTable& table) {
   std::optional<Pair> child = query_argument.children().next();
   if (!child) return plain("query_argument should have a child");
   switch (child->rule()) {
     case Rule::string:
-      return Argument{BRIXParser::parse_string(*child)};
+      return Argument{string_text(*child)};
     case Rule::class_argument: {
-      Result<Class> course = BRIXParser::parse_class_from_pair(*child);
-      if (!course) return std::move(course).error();
-      return Argument{std::move(course).value()};
+      Class course;
+      if (Status status = class_into(*child, course)) return std::move(*status);
+      return Argument{std::move(course)};
     }
     default: {
       Result<const VarValue*> bound = table.lookup(*child);
@@ -119,59 +184,48 @@ Result<Argument> build_argument(Pair query_argument, const VariableTable& table)
 
 Result<BRIXQueryFile> BRIXParser::parse_file(Pair file, ExternValues externals) {
   if (file.rule() != Rule::file) return plain("expected file");
-
-  std::size_t requirements = 0;
-  std::size_t bindings = 0;
+  FileBuilder builder(std::move(externals));
   for (Pair child : file.children()) {
-    requirements += child.rule() == Rule::special_statement;
-    bindings += child.rule() == Rule::var_assign || child.rule() == Rule::extern_decl;
+    if (Status status = builder.add(child)) return std::move(*status);
   }
-  BRIXQueryFile result;
-  result.requirements.reserve(requirements);
-  VariableTable table;
-  table.reserve(bindings);
+  return std::move(builder).take();
+}
 
-  for (Pair child : file.children()) {
-    switch (child.rule()) {
-      case Rule::extern_decl: {
-        std::optional<Pair> variable = child.children().next();
-        if (!variable) return plain("expected variable in extern_decl");
-        std::string_view name = variable->as_str();
-        auto supplied = externals.empty() ? externals.end() : externals.find(std::string(name));
-        if (supplied == externals.end()) {
-          return report(*variable, cat({"extern variable `", name,
-                                        "` was declared but not provided by the caller"}));
-        }
-        if (auto over = table.meter().charge(supplied->second, *variable)) {
-          return std::move(*over);
-        }
-        table.bind(name, supplied->second);
-        break;
+Status BRIXParser::add_statement(Pair statement, const ExternValues& externals,
+                                 VariableTable& table, std::vector<BRIXRequirement>& out) {
+  switch (statement.rule()) {
+    case Rule::extern_decl: {
+      std::optional<Pair> variable = statement.children().next();
+      if (!variable) return plain("expected variable in extern_decl");
+      std::string_view name = variable->as_str();
+      auto supplied = externals.empty() ? externals.end() : externals.find(std::string(name));
+      if (supplied == externals.end()) {
+        return report(*variable, cat({"extern variable `", name,
+                                      "` was declared but not provided by the caller"}));
       }
-      case Rule::var_assign: {
-        Pairs parts = child.children();
-        std::optional<Pair> variable = parts.next();
-        if (!variable || variable->rule() != Rule::variable) {
-          return plain("expected variable in var_assign");
-        }
-        std::optional<Pair> value_node = parts.next();
-        if (!value_node) return plain("expected var_value in var_assign");
-        // Built before binding, so the right-hand side sees the old value.
-        Result<VarValue> value = parse_var_value(*value_node, table);
-        if (!value) return std::move(value).error();
-        table.bind(variable->as_str(), std::move(value).value());
-        break;
-      }
-      case Rule::special_statement:
-        if (Status status = parse_requirement(child, table, result.requirements)) {
-          return std::move(*status);
-        }
-        break;
-      default:
-        break;
+      if (Status over = table.meter().charge(supplied->second, *variable)) return over;
+      table.bind(name, supplied->second);
+      return std::nullopt;
     }
+    case Rule::var_assign: {
+      Pairs parts = statement.children();
+      std::optional<Pair> variable = parts.next();
+      if (!variable || variable->rule() != Rule::variable) {
+        return plain("expected variable in var_assign");
+      }
+      std::optional<Pair> value_node = parts.next();
+      if (!value_node) return plain("expected var_value in var_assign");
+      // Built before binding, so the right-hand side sees the old value.
+      Result<VarValue> value = parse_var_value(*value_node, table);
+      if (!value) return std::move(value).error();
+      table.bind(variable->as_str(), std::move(value).value());
+      return std::nullopt;
+    }
+    case Rule::special_statement:
+      return parse_requirement(statement, table, out);
+    default:
+      return std::nullopt;
   }
-  return result;
 }
 
 Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable& table,
@@ -186,9 +240,7 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
 
   std::uint16_t priority = 1;
   if (priority_node && priority_node->rule() == Rule::quantity_single) {
-    Result<std::uint16_t> number = leaf_u16(*priority_node, kSelectionContext);
-    if (!number) return std::move(number).error();
-    priority = *number;
+    if (Status status = leaf_u16(*priority_node, kSelectionContext, priority)) return status;
   } else if (priority_node) {
     Result<const VarValue*> bound = table.lookup(*priority_node);
     if (!bound) return std::move(bound).error();
@@ -205,9 +257,9 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
     priority = single->value;
   }
 
-  std::string description;
+  Text description;
   if (description_node->rule() == Rule::string) {
-    description = parse_string(*description_node);
+    description = string_text(*description_node);
   } else {
     Result<const VarValue*> bound = table.lookup(*description_node);
     if (!bound) return std::move(bound).error();
@@ -216,34 +268,51 @@ Status BRIXParser::parse_requirement(Pair special_statement, const VariableTable
       return report(*description_node, kind_and_name("expected string for description, found ",
                                                      **bound, *description_node));
     }
-    if (auto over = table.meter().charge(**bound, *description_node)) return std::move(*over);
+    if (Status over = table.meter().charge(**bound, *description_node)) return over;
     description = text->value;
   }
 
-  Result<BRIXQuery> query = parse_query(*statement, table, true);
-  if (!query) return std::move(query).error();
-  out.push_back(BRIXRequirement{std::move(query).value(), std::move(description), priority});
+  // Built in place, so the query's selectors are never moved.
+  BRIXRequirement& added = out.emplace_back();
+  if (Status status = query_into(*statement, table, true, added.query)) {
+    out.pop_back();
+    return status;
+  }
+  added.description = std::move(description);
+  added.priority = priority;
   return std::nullopt;
 }
 
-// Nested queries recurse through parse_query, append_selector_list and
-// append_selector_single, so those three keep only what the recursion needs
-// in their frames and leave the rest to functions that are never inlined:
-// 256 levels of nesting then fit a small thread stack even unoptimised.
 Result<BRIXQuery> BRIXParser::parse_query(Pair statement, const VariableTable& table,
                                           bool top_level) {
-  Pair selector = statement;
-  Result<BRIXQuery> query = parse_query_head(statement, table, top_level, selector);
-  if (!query) return query;
-  Status status = selector.rule() == Rule::selector_list
-                      ? append_selector_list(selector, table, query->selector)
-                      : append_selector_single(selector, table, query->selector);
-  if (status) return std::move(*status).wrap("failed parsing selector");
+  BRIXQuery query;
+  if (Status status = query_into(statement, table, top_level, query)) return std::move(*status);
   return query;
 }
 
-Result<BRIXQuery> BRIXParser::parse_query_head(Pair statement, const VariableTable& table,
-                                               bool top_level, Pair& selector) {
+// Nested queries recurse through query_into, append_selector_list and
+// append_selector_single, so those three keep only what the recursion needs
+// in their frames and leave the rest to functions that are never inlined:
+// 256 levels of nesting then fit a small thread stack even unoptimised.
+Status BRIXParser::query_into(Pair statement, const VariableTable& table, bool top_level,
+                              BRIXQuery& query) {
+  Pair selector = statement;
+  if (Status status = query_head_into(statement, table, top_level, query, selector)) {
+    return status;
+  }
+  Status status;
+  if (selector.rule() == Rule::selector_list) {
+    status = append_selector_list(selector, table, query.selector);
+  } else {
+    query.selector.reserve(selector_count(selector, table));
+    status = append_selector_single(selector, table, query.selector);
+  }
+  if (status) return std::move(*status).wrap("failed parsing selector");
+  return std::nullopt;
+}
+
+Status BRIXParser::query_head_into(Pair statement, const VariableTable& table, bool top_level,
+                                   BRIXQuery& query, Pair& selector) {
   if (statement.rule() != Rule::statement) return plain("expected statement");
   Pairs parts = statement.children();
 
@@ -260,43 +329,46 @@ Result<BRIXQuery> BRIXParser::parse_query_head(Pair statement, const VariableTab
   std::optional<Pair> selector_node = parts.next();
   if (!selector_node) return plain(cat({kStatementShape, "selector"}));
 
-  Result<Quantity> quantity = parse_query_quantity(*quantity_node, table, top_level);
-  if (!quantity) return std::move(quantity).error().wrap("failed parsing quantity");
-
+  if (Status status = quantity_into(*quantity_node, table, top_level, query.quantity)) {
+    return std::move(*status).wrap("failed parsing quantity");
+  }
+  query.type = type;
   std::optional<Pair> child = selector_node->children().next();
   if (!child) {
     return plain("should have { selector_list | selector_single }").wrap("failed parsing selector");
   }
   selector = *child;
-  return BRIXQuery{*quantity, type, {}};
+  return std::nullopt;
 }
 
-Result<Quantity> BRIXParser::parse_query_quantity(Pair quantity, const VariableTable& table,
-                                                  bool top_level) {
+Status BRIXParser::quantity_into(Pair quantity, const VariableTable& table, bool top_level,
+                                 Quantity& out) {
   std::optional<Pair> child = quantity.children().next();
   if (!child) return plain(kQuantityShape);
   switch (child->rule()) {
     case Rule::quantity_single: {
-      Result<std::uint16_t> count = leaf_u16(*child, kSelectionContext);
-      if (!count) return std::move(count).error();
-      if (*count == 0) return report(*child, "cannot select zero");
-      return Quantity{Quantity::Single{*count}};
+      std::uint16_t count = 0;
+      if (Status status = leaf_u16(*child, kSelectionContext, count)) return status;
+      if (count == 0) return report(*child, "cannot select zero");
+      out = Quantity{Quantity::Single{count}};
+      return std::nullopt;
     }
     case Rule::quantity_many: {
       Pairs bounds = child->children();
       std::optional<Pair> lower = bounds.next();
       std::optional<Pair> upper = bounds.next();
       if (!lower || !upper) return plain(kQuantityShape);
-      Result<std::uint16_t> from = leaf_u16(*lower, kSelectionContext);
-      if (!from) return std::move(from).error();
-      Result<std::uint16_t> to = leaf_u16(*upper, kSelectionContext);
-      if (!to) return std::move(to).error();
-      if (top_level && *from == 0) return report(*lower, std::string(kTopLevelZeroRange));
-      if (*to < *from) {
+      std::uint16_t from = 0;
+      std::uint16_t to = 0;
+      if (Status status = leaf_u16(*lower, kSelectionContext, from)) return status;
+      if (Status status = leaf_u16(*upper, kSelectionContext, to)) return status;
+      if (top_level && from == 0) return report(*lower, std::string(kTopLevelZeroRange));
+      if (to < from) {
         return report(*upper, cat({"for any SELECT n-k statements, k>=n must be true. ",
-                                   std::to_string(*to), "<", std::to_string(*from)}));
+                                   std::to_string(to), "<", std::to_string(from)}));
       }
-      return Quantity{Quantity::Many{*from, *to}};
+      out = Quantity{Quantity::Many{from, to}};
+      return std::nullopt;
     }
     case Rule::variable: {
       Result<const VarValue*> bound = table.lookup(*child);
@@ -308,7 +380,8 @@ Result<Quantity> BRIXParser::parse_query_quantity(Pair quantity, const VariableT
       if (top_level && many && many->from == 0) {
         return report(*child, std::string(kTopLevelZeroRange));
       }
-      return *value;
+      out = *value;
+      return std::nullopt;
     }
     default:
       return plain(kQuantityShape);
@@ -320,32 +393,32 @@ Result<VarValue> BRIXParser::parse_var_value(Pair var_value, const VariableTable
   if (!child) return plain("expected value in var_value");
   switch (child->rule()) {
     case Rule::string:
-      return VarValue{VarValue::String{parse_string(*child)}};
+      return VarValue{VarValue::String{string_text(*child)}};
     case Rule::quantity_single: {
-      Result<std::uint16_t> count = leaf_u16(*child, kQuantityContext);
-      if (!count) return std::move(count).error();
-      if (*count == 0) return report(*child, "cannot assign zero as a quantity");
-      return VarValue{Quantity{Quantity::Single{*count}}};
+      std::uint16_t count = 0;
+      if (Status status = leaf_u16(*child, kQuantityContext, count)) return std::move(*status);
+      if (count == 0) return report(*child, "cannot assign zero as a quantity");
+      return VarValue{Quantity{Quantity::Single{count}}};
     }
     case Rule::quantity_many: {
       Pairs bounds = child->children();
       std::optional<Pair> lower = bounds.next();
       std::optional<Pair> upper = bounds.next();
       if (!lower || !upper) return plain("expected value in var_value");
-      Result<std::uint16_t> from = leaf_u16(*lower, kQuantityContext);
-      if (!from) return std::move(from).error();
-      Result<std::uint16_t> to = leaf_u16(*upper, kQuantityContext);
-      if (!to) return std::move(to).error();
-      if (*to < *from) {
-        return report(*upper, cat({"for any range n-k, k>=n must be true. ", std::to_string(*to),
-                                   "<", std::to_string(*from)}));
+      std::uint16_t from = 0;
+      std::uint16_t to = 0;
+      if (Status status = leaf_u16(*lower, kQuantityContext, from)) return std::move(*status);
+      if (Status status = leaf_u16(*upper, kQuantityContext, to)) return std::move(*status);
+      if (to < from) {
+        return report(*upper, cat({"for any range n-k, k>=n must be true. ", std::to_string(to),
+                                   "<", std::to_string(from)}));
       }
-      return VarValue{Quantity{Quantity::Many{*from, *to}}};
+      return VarValue{Quantity{Quantity::Many{from, to}}};
     }
     case Rule::class_argument: {
-      Result<Class> course = parse_class_from_pair(*child);
-      if (!course) return std::move(course).error();
-      return VarValue{std::move(course).value()};
+      Class course;
+      if (Status status = class_into(*child, course)) return std::move(*status);
+      return VarValue{std::move(course)};
     }
     case Rule::XYZ: {
       Result<Selector> selector = parse_xyz(*child, table);
@@ -404,9 +477,9 @@ Result<std::vector<Selector>> BRIXParser::parse_selector_single(Pair selector_si
 
 Status BRIXParser::append_selector_list(Pair selector_list, const VariableTable& table,
                                         std::vector<Selector>& out) {
-  std::size_t elements = 0;
-  for ([[maybe_unused]] Pair element : selector_list.children()) ++elements;
-  out.reserve(out.size() + elements);
+  std::size_t selectors = 0;
+  for (Pair element : selector_list.children()) selectors += selector_count(element, table);
+  out.reserve(out.size() + selectors);
   for (Pair element : selector_list.children()) {
     if (Status status = append_selector_single(element, table, out)) return status;
   }
@@ -418,11 +491,12 @@ Status BRIXParser::append_selector_single(Pair selector_single, const VariableTa
   std::optional<Pair> child = selector_single.children().next();
   if (!child) return plain(kSelectorSingleShape);
   if (child->rule() != Rule::statement) return append_selector_leaf(*child, table, out);
+  Box<BRIXQuery> query(BRIXQuery{});
   ++table.meter().nesting;
-  Result<BRIXQuery> query = parse_query(*child, table, false);
+  Status status = query_into(*child, table, false, *query);
   --table.meter().nesting;
-  if (!query) return std::move(query).error().wrap("could not parse nested query");
-  out.push_back(Selector{Selector::Query{Box<BRIXQuery>(std::move(query).value())}});
+  if (status) return std::move(*status).wrap("could not parse nested query");
+  out.push_back(Selector{Selector::Query{std::move(query)}});
   return std::nullopt;
 }
 
@@ -436,9 +510,12 @@ Status BRIXParser::append_selector_leaf(Pair child, const VariableTable& table,
       return std::nullopt;
     }
     case Rule::class_argument: {
-      Result<Class> course = parse_class_from_pair(child);
-      if (!course) return std::move(course).error();
-      out.push_back(Selector{std::move(course).value()});
+      // Built in place: a default Selector holds a default Class.
+      Selector& added = out.emplace_back();
+      if (Status status = class_into(child, *std::get_if<Class>(&added.value))) {
+        out.pop_back();
+        return status;
+      }
       return std::nullopt;
     }
     case Rule::variable: {
@@ -449,13 +526,13 @@ Status BRIXParser::append_selector_leaf(Pair child, const VariableTable& table,
           std::holds_alternative<VarValue::String>(value.value)) {
         return report(child, kind_and_name("expected selector, found ", value, child));
       }
-      if (auto over = table.meter().charge(value, child)) return over;
+      if (Status over = table.meter().charge(value, child)) return over;
       if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
         out.insert(out.end(), list->selectors.begin(), list->selectors.end());
       } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
         out.push_back(*selector);
       } else {
-        out.push_back(Selector{std::get<Class>(value.value)});
+        out.push_back(Selector{*std::get_if<Class>(&value.value)});
       }
       return std::nullopt;
     }
@@ -465,31 +542,9 @@ Status BRIXParser::append_selector_leaf(Pair child, const VariableTable& table,
 }
 
 Result<Class> BRIXParser::parse_class_from_pair(Pair class_argument) {
-  Pairs parts = class_argument.children();
-  std::optional<Pair> department = parts.next();
-  if (!department) return plain("expected department_id");
-  if (department->rule() == Rule::bad_department_id) {
-    return report(*department, "departments must be 3-4 uppercase ASCII character symbols");
-  }
-  std::optional<Pair> class_id = parts.next();
-  if (!class_id) return plain("expected class_id");
-
-  std::string_view digits = class_id->as_str();
-  bool lab = !digits.empty() && digits.back() == 'L';
-  if (lab) digits.remove_suffix(1);
-  auto number = parse_decimal_u16(digits);
-  if (const IntError* error = std::get_if<IntError>(&number)) {
-    return ErrorChain::from_int_error(*error).wrap("could not parse class_id into u16");
-  }
-
-  std::string_view code = department->as_str();
-  if (!is_department(code)) {
-    std::string_view suggestion = closest_string(code, tarrow_departments_list()).value_or("");
-    return report(*department,
-                  cat({"this department does not exist in Tarrow's course catalog (Did you mean: ",
-                       suggestion, ")"}));
-  }
-  return Class{std::string(code), std::get<std::uint16_t>(number), lab};
+  Class course;
+  if (Status status = class_into(class_argument, course)) return std::move(*status);
+  return course;
 }
 
 Result<Selector> BRIXParser::parse_xyz(Pair xyz, const VariableTable& table) {

@@ -24,6 +24,8 @@ Result<VarValue> parse_extern_var_value(Pair var_value);
 using Status = std::optional<ErrorChain>;
 
 class BRIXParser {
+  friend class FileBuilder;
+
  public:
   static Result<BRIXQueryFile> parse_file(Pair file, ExternValues externals);
   static Result<BRIXQuery> parse_query(Pair statement, const VariableTable& table, bool top_level);
@@ -44,17 +46,48 @@ class BRIXParser {
                                      std::vector<Selector>& out);
   static Status append_selector_single(Pair selector_single, const VariableTable& table,
                                        std::vector<Selector>& out);
+  // The query or count of a node into `out`; see parse_query.
+  static Status query_into(Pair statement, const VariableTable& table, bool top_level,
+                           BRIXQuery& out);
+  static Status quantity_into(Pair quantity, const VariableTable& table, bool top_level,
+                              Quantity& out);
   // The parts of the two recursive operations that do not recurse, kept out
-  // of their stack frames.
-  [[gnu::noinline]] static Result<BRIXQuery> parse_query_head(Pair statement,
-                                                              const VariableTable& table,
-                                                              bool top_level, Pair& selector);
+  // of their stack frames: the count and type of a query, with the node of
+  // its selector; a selector that is not a nested query.
+  [[gnu::noinline]] static Status query_head_into(Pair statement, const VariableTable& table,
+                                                  bool top_level, BRIXQuery& query, Pair& selector);
   [[gnu::noinline]] static Status append_selector_leaf(Pair child, const VariableTable& table,
                                                        std::vector<Selector>& out);
-  static Result<Quantity> parse_query_quantity(Pair quantity, const VariableTable& table,
-                                               bool top_level);
   static Status parse_requirement(Pair special_statement, const VariableTable& table,
                                   std::vector<BRIXRequirement>& out);
+  // One child of the `file` node: binds an extern or a variable, or appends a
+  // requirement.
+  static Status add_statement(Pair statement, const ExternValues& externals, VariableTable& table,
+                              std::vector<BRIXRequirement>& out);
+};
+
+// Builds a file statement by statement as the grammar hands them over (see
+// parse_file_statements), so a whole file's tree is never held at once.
+class FileBuilder {
+ public:
+  explicit FileBuilder(ExternValues externals) : externals_(std::move(externals)) {}
+
+  // Adds one child of the `file` node. After an error the builder is done
+  // with: the error is the file's.
+  Status add(Pair statement) {
+    return BRIXParser::add_statement(statement, externals_, table_, file_.requirements);
+  }
+  // Starts again from an empty file with the same externs.
+  void restart() {
+    table_ = VariableTable();
+    file_ = BRIXQueryFile();
+  }
+  BRIXQueryFile take() && { return std::move(file_); }
+
+ private:
+  ExternValues externals_;
+  VariableTable table_;
+  BRIXQueryFile file_;
 };
 
 }  // namespace brix::detail

@@ -12,6 +12,7 @@
 // what any real requirements file needs.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 
@@ -36,6 +37,12 @@ class ExpansionMeter {
 
   static std::size_t selector_limit(std::size_t input_size);
   static std::size_t text_limit(std::size_t input_size);
+
+  // Selectors that copies may still produce in a text of `input_size` bytes.
+  std::size_t selectors_left(std::size_t input_size) const {
+    const std::size_t limit = selector_limit(input_size);
+    return limit - std::min(selectors_, limit);
+  }
 
   // Accounts for one copy of `value`, the value of `variable`, about to be
   // made inside `nesting` open nested queries, against the limits for the

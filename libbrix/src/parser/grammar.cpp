@@ -25,13 +25,13 @@ namespace {
 using peg::Mode;
 using peg::State;
 
-// WHITESPACE* ~ (COMMENT ~ WHITESPACE*)*. WHITESPACE and COMMENT are silent
-// and atomic, so skipping builds and records nothing and can run as a plain
-// byte loop. A comment runs up to, not including, the next line feed.
-void skip_layout(State& s) {
+// WHITESPACE* ~ (COMMENT ~ WHITESPACE*)*, from offset i: where the layout
+// ends. WHITESPACE and COMMENT are silent and atomic, so skipping builds and
+// records nothing and can run as a plain byte loop. A comment runs up to, not
+// including, the next line feed.
+std::uint32_t layout_end(const State& s, std::uint32_t i) {
   const char* in = s.input;
   const std::uint32_t n = s.size;
-  std::uint32_t i = s.pos;
   for (;;) {
     while (i < n && (in[i] == ' ' || in[i] == '\t' || in[i] == '\r' || in[i] == '\n')) ++i;
     if (n - i >= 2 && in[i] == '/' && in[i + 1] == '/') {
@@ -39,17 +39,30 @@ void skip_layout(State& s) {
       i = lf != nullptr ? static_cast<std::uint32_t>(static_cast<const char*>(lf) - in) : n;
       continue;
     }
-    break;
+    return i;
   }
-  s.pos = i;
+}
+
+void skip_layout(State& s) {
+  s.pos = layout_end(s, s.pos);
+}
+
+BRIX_ALWAYS_INLINE inline bool is_layout_start(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
 }
 
 // The implicit skip between items, done only in non-atomic mode. Most items
-// follow each other directly, so that case is decided inline.
+// follow each other directly or after one space, so those cases are decided
+// inline.
 BRIX_ALWAYS_INLINE inline void skip(State& s) {
   if (s.mode != Mode::NonAtomic || s.at_end()) return;
-  const unsigned char c = s.peek();
-  if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') skip_layout(s);
+  if (!is_layout_start(s.peek())) return;
+  if (s.peek() == ' ' &&
+      (s.size - s.pos < 2 || !is_layout_start(static_cast<unsigned char>(s.input[s.pos + 1])))) {
+    ++s.pos;
+    return;
+  }
+  skip_layout(s);
 }
 
 // Builders of matching expressions. Each returns a callable over the state,
@@ -185,8 +198,22 @@ bool quantity_single(State& s) {
   return atomic_rule<Rule::quantity_single>(s, Plus(Digit));
 }
 
+// Offset of the first byte at or after i for which `keep` is false.
+template <class Keep>
+BRIX_ALWAYS_INLINE inline std::uint32_t run_end(const State& s, std::uint32_t i, Keep keep) {
+  while (i < s.size && keep(static_cast<unsigned char>(s.input[i]))) ++i;
+  return i;
+}
+
+// A range needs a '-' right after its first number; testing for it first
+// spares every plain count from being matched twice (as a failed range, then
+// as a single number).
 bool quantity_many(State& s) {
   if (cannot_start(s, is_digit(next(s)))) return false;
+  if (!s.track_attempts) {
+    const std::uint32_t digits_end = run_end(s, s.pos, is_digit);
+    if (digits_end >= s.size || s.input[digits_end] != '-') return false;
+  }
   return compound_atomic_rule<Rule::quantity_many>(s,
                                                    Seq(quantity_single, Lit('-'), quantity_single));
 }
@@ -349,8 +376,21 @@ bool query_argument(State& s) {
   return normal_rule<Rule::query_argument>(s, Alt(string, variable, class_argument));
 }
 
+// A call's name is the whole run of word characters at the position (a
+// keyword followed by a word character falls through to bad_query, which
+// takes the run too), and '(' must follow it, after layout in non-atomic
+// mode. Testing for that first spares every course argument, which starts
+// with a word too, from being matched as a name and failing at the '('.
+bool may_be_call(const State& s) {
+  std::uint32_t i = run_end(s, s.pos, is_word);
+  if (i == s.pos) return false;
+  if (s.mode == Mode::NonAtomic) i = layout_end(s, i);
+  return i < s.size && s.input[i] == '(';
+}
+
 bool XYZ(State& s) {
   if (cannot_start(s, is_word(next(s)))) return false;
+  if (cannot_start(s, may_be_call(s))) return false;
   return normal_rule<Rule::XYZ>(
       s, Seq(query_name, lpar, query_argument, Star(Seq(Lit(','), query_argument)), rpar));
 }
@@ -370,8 +410,11 @@ BRIX_ALWAYS_INLINE inline bool nested(State& s, bool begins, Body body) {
 }
 
 BRIX_ALWAYS_INLINE inline bool begins_with(const State& s, std::string_view text) {
-  return s.size - s.pos >= text.size() &&
-         std::memcmp(s.input + s.pos, text.data(), text.size()) == 0;
+  if (s.size - s.pos < text.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (s.input[s.pos + i] != text[i]) return false;
+  }
+  return true;
 }
 
 bool selector_list(State& s) {
@@ -445,6 +488,44 @@ bool file(State& s) {
              Star(Seq(Alt(var_assign, special_statement), semicolon)), peg::eoi));
 }
 
+// Star(item) for an item that builds exactly one node (the statement; its
+// semicolon builds none): after each iteration the node goes to the sink and
+// its tokens are dropped. The list is back at its length from before the
+// iteration, which is the length every enclosing construct saved, so their
+// truncations on failure stay valid.
+auto handing_over(auto item, StatementSink sink) {
+  return [=](State& s) BRIX_ALWAYS_INLINE {
+    const std::size_t len = s.tokens.size();
+    const auto hand_over = [&] {
+      if (sink.statement != nullptr) {
+        sink.statement(sink.context, Pair(s.tokens.data(), std::string_view(s.input, s.size),
+                                          static_cast<std::uint32_t>(len)));
+      }
+      s.truncate_tokens(len);
+    };
+    if (!item(s)) return true;
+    hand_over();
+    for (;;) {
+      const std::uint32_t pos = s.pos;
+      skip(s);
+      if (!item(s)) {
+        s.pos = pos;
+        s.truncate_tokens(len);
+        return true;
+      }
+      hand_over();
+    }
+  };
+}
+
+// The file rule of file() with its two repetitions handing their statements
+// over.
+bool file_handing_over(State& s, StatementSink sink) {
+  return normal_rule<Rule::file>(
+      s, Seq(peg::soi, handing_over(Seq(extern_decl, semicolon), sink),
+             handing_over(Seq(Alt(var_assign, special_statement), semicolon), sink), peg::eoi));
+}
+
 using RuleFn = bool (*)(State&);
 
 // Every rule by its ordinal, so any rule can start a parse.
@@ -498,13 +579,29 @@ constexpr RuleFn kRuleFns[RULE_COUNT] = {
     file,
 };
 
+std::optional<Error> too_large(std::string_view input) {
+  if (input.size() <= std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return Error::new_from_pos(
+      CustomError{"the text is too large to parse (it must be smaller than 4 GiB)"}, input, 0);
+}
+
+Error nested_too_deeply(std::string_view input, std::uint32_t pos) {
+  return Error::new_from_pos(
+      CustomError{"queries and selector lists nest too deeply (the limit is " +
+                  std::to_string(MAX_NESTING) + " levels)"},
+      input, pos);
+}
+
+Error syntax_error(State& s, std::string_view input) {
+  peg::Failure failure = peg::failure_report(s);
+  return Error::new_from_pos(
+      ParsingError{std::move(failure.positives), std::move(failure.negatives)}, input, failure.pos);
+}
+
 }  // namespace
 
 std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
-  if (input.size() > std::numeric_limits<std::uint32_t>::max()) {
-    return Error::new_from_pos(
-        CustomError{"the text is too large to parse (it must be smaller than 4 GiB)"}, input, 0);
-  }
+  if (std::optional<Error> error = too_large(input)) return std::move(*error);
   const RuleFn run = kRuleFns[static_cast<std::size_t>(entry)];
 
   // First without recording attempts, which is all a successful parse needs.
@@ -514,12 +611,7 @@ std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
   // reserving enough (within reason) saves copying the list as it grows.
   s.tokens.reserve(std::min<std::size_t>(input.size() / 4 * 3, std::size_t{1} << 26) + 16);
   const bool ok = run(s);
-  if (s.aborted) {
-    return Error::new_from_pos(
-        CustomError{"queries and selector lists nest too deeply (the limit is " +
-                    std::to_string(MAX_NESTING) + " levels)"},
-        input, s.abort_pos);
-  }
+  if (s.aborted) return nested_too_deeply(input, s.abort_pos);
   if (ok) return ParseTree(input, std::move(s.tokens));
 
   // The same failure again, this time recording what was expected.
@@ -530,9 +622,36 @@ std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
     assert(false && "a first-byte test rejected a match");
     return ParseTree(input, std::move(again.tokens));
   }
-  peg::Failure failure = peg::failure_report(again);
-  return Error::new_from_pos(
-      ParsingError{std::move(failure.positives), std::move(failure.negatives)}, input, failure.pos);
+  return syntax_error(again, input);
+}
+
+std::optional<Error> parse_file_statements(std::string_view input, StatementSink sink) {
+  if (std::optional<Error> error = too_large(input)) return error;
+
+  // As in parse_rule: first without recording attempts. A statement needs
+  // about one token per two bytes; this covers all but unusually long ones.
+  State s(input);
+  s.track_attempts = false;
+  s.tokens.reserve(1024);
+  const bool ok = file_handing_over(s, sink);
+  if (s.aborted) return nested_too_deeply(input, s.abort_pos);
+  if (ok) return std::nullopt;
+
+  // The failure again, recording attempts; the statements matched on the way
+  // are of no use now.
+  State again(input);
+  again.tokens.reserve(1024);
+  if (!file_handing_over(again, StatementSink{nullptr, nullptr, nullptr})) {
+    return syntax_error(again, input);
+  }
+  // The shortcuts of the first run (first-byte and lookahead tests) only skip
+  // rules that cannot match, so both runs agree; should they ever not, the
+  // full run is the one to trust.
+  assert(false && "a shortcut rejected a match");
+  sink.restart(sink.context);
+  State full(input);
+  file_handing_over(full, sink);
+  return std::nullopt;
 }
 
 }  // namespace brix::detail

@@ -44,7 +44,7 @@ const VariableTable::Slot& VariableTable::probe(std::string_view name, std::uint
   for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.entry == 0) return slot;
-    if (slot.tag == tag && entries_[slot.entry - 1].first == name) return slot;
+    if (slot.tag == tag && name_of(entries_[slot.entry - 1]) == name) return slot;
   }
 }
 
@@ -58,7 +58,7 @@ void VariableTable::rehash(std::size_t slot_count) {
   const std::size_t mask = slot_count - 1;
   for (const Slot& slot : old) {
     if (slot.entry == 0) continue;
-    std::uint64_t hash = hash_name(entries_[slot.entry - 1].first);
+    std::uint64_t hash = hash_name(name_of(entries_[slot.entry - 1]));
     std::size_t i = static_cast<std::size_t>(hash) & mask;
     while (slots_[i].entry != 0) i = (i + 1) & mask;
     slots_[i] = slot;
@@ -79,19 +79,24 @@ void VariableTable::bind(std::string_view name, VarValue value) {
   const std::uint64_t hash = hash_name(name);
   Slot& slot = probe(name, hash);
   if (slot.entry != 0) {
-    entries_[slot.entry - 1].second = std::move(value);
+    entries_[slot.entry - 1].value = std::move(value);
     return;
   }
-  entries_.emplace_back(name, std::move(value));
+  entries_.push_back(Entry{static_cast<std::uint32_t>(names_.size()),
+                           static_cast<std::uint32_t>(name.size()), std::move(value)});
+  names_.append(name);
   slot = Slot{tag_of(hash), static_cast<std::uint32_t>(entries_.size())};
+}
+
+const VarValue* VariableTable::find(std::string_view name) const {
+  if (entries_.empty()) return nullptr;
+  const Slot& slot = probe(name, hash_name(name));
+  return slot.entry != 0 ? &entries_[slot.entry - 1].value : nullptr;
 }
 
 Result<const VarValue*> VariableTable::lookup(Pair variable) const {
   std::string_view name = variable.as_str();
-  if (!entries_.empty()) {
-    const Slot& slot = probe(name, hash_name(name));
-    if (slot.entry != 0) return &entries_[slot.entry - 1].second;
-  }
+  if (const VarValue* value = find(name)) return value;
   return ErrorChain::from_report(
       Error::new_from_span(CustomError{"undefined variable `" + std::string(name) + "`"},
                            variable.input(), variable.start(), variable.end())

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -20,7 +21,6 @@ std::string_view kind_name(const VarValue& value);
 
 // An open-addressing hash table: the probed slots hold only a hash tag and an
 // index, so a lookup touches one small array before it reaches the entry.
-// Keys borrow the source text, which outlives the table.
 class VariableTable {
  public:
   // Adds or replaces a binding.
@@ -29,6 +29,9 @@ class VariableTable {
   // The value bound to the `variable` leaf's name, or the "undefined variable"
   // report on the leaf. The value stays owned by the table.
   Result<const VarValue*> lookup(Pair variable) const;
+  // The value bound to `name`, or null. No error value is built, so this is
+  // the cheap test for code that only wants to look.
+  const VarValue* find(std::string_view name) const;
 
   bool empty() const { return entries_.empty(); }
 
@@ -49,8 +52,21 @@ class VariableTable {
   const Slot& probe(std::string_view name, std::uint64_t hash) const;
   void rehash(std::size_t slot_count);
 
+  struct Entry {
+    std::uint32_t name_start;  // in names_
+    std::uint32_t name_size;
+    VarValue value;
+  };
+  std::string_view name_of(const Entry& entry) const {
+    return std::string_view(names_).substr(entry.name_start, entry.name_size);
+  }
+
   std::vector<Slot> slots_;  // a power of two in size, at most half full
-  std::vector<std::pair<std::string_view, VarValue>> entries_;
+  std::vector<Entry> entries_;
+  // The names, back to back. Comparing a probed name here rather than at its
+  // place in the source keeps lookups in a few cache lines: a large file
+  // refers to variables defined anywhere in megabytes of text.
+  std::string names_;
   mutable ExpansionMeter meter_;
 };
 

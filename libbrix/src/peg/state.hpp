@@ -55,9 +55,15 @@ struct State {
   bool at_end() const { return pos >= size; }
   unsigned char peek() const { return static_cast<unsigned char>(input[pos]); }
 
-  void truncate_tokens(std::size_t len) { tokens.resize(len); }
+  // Only ever shortens the list. erase() at the end is a pointer move, where
+  // resize() is an out-of-line call that also has to handle growing.
+  BRIX_ALWAYS_INLINE void truncate_tokens(std::size_t len) {
+    tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(len), tokens.end());
+  }
 
-  bool builds_tokens() const { return lookahead == Lookahead::None && mode != Mode::Atomic; }
+  BRIX_ALWAYS_INLINE bool builds_tokens() const {
+    return lookahead == Lookahead::None && mode != Mode::Atomic;
+  }
 
   // Ends the parse: from now on every rule fails at once.
   bool abort_here() {

@@ -1,0 +1,84 @@
+// brix_profile FILE [RUNS]: converts FILE to compact JSON RUNS times (default
+// 1) with the corpus's extern values and prints the time of each stage. Meant
+// for profilers (callgrind, perf record): unlike the benchmark binary it
+// replaces no allocator and does no measuring of its own inside the stages.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "brix/brix.hpp"
+#include "corpus.hpp"
+#include "parser/grammar.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long minor_faults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
+
+double ms_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: brix_profile FILE [RUNS]\n");
+    return 2;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  const std::string text = buffer.str();
+  const int runs = argc > 2 ? std::atoi(argv[2]) : 1;
+
+  brix::ExternValues values;
+  for (const auto& [name, value] : brix::bench::corpus_externs())
+    values.emplace(name, std::move(*brix::parse_extern_value(value)));
+
+  std::string out;
+  for (int run = 0; run < runs; ++run) {
+    const long faults = minor_faults();
+    Clock::time_point t = Clock::now();
+    auto built = brix::parse_with_externals(text, values);
+    const double parse = ms_since(t);
+    if (!built.ok()) {
+      std::fprintf(stderr, "%s\n", built.error().to_string().c_str());
+      return 1;
+    }
+
+    t = Clock::now();
+    out.clear();
+    brix::write_json(built->parsed_brix_file, out);
+    const double json = ms_since(t);
+
+    t = Clock::now();
+    { auto drop = std::move(built); }
+    const double destroy = ms_since(t);
+    const long run_faults = minor_faults() - faults;
+
+    // The grammar alone, building the whole file's tree, for comparison.
+    t = Clock::now();
+    { auto tree = brix::detail::parse_rule(brix::Rule::file, text); }
+    const double tree = ms_since(t);
+
+    const double total = parse + json + destroy;
+    std::printf(
+        "parse+build %.2f  json %.2f  destroy %.2f  total %.2f ms (%.0f MB/s, %ld page faults)"
+        "  | tree only %.2f ms\n",
+        parse, json, destroy, total, static_cast<double>(text.size()) / 1e6 / (total / 1e3),
+        run_faults, tree);
+  }
+  return 0;
+}
