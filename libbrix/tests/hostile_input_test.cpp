@@ -128,6 +128,15 @@ Caused by:
   for (const Row& row : rows) EXPECT_EQ(outcome(row.text), row.expected) << row.name;
 }
 
+TEST(HostileInput, AListNamingALargeVariableManyTimesFailsBeforeItsCopies) {
+  // Four thousand uses of 2^19 selectors would need 100 GB; room for them must
+  // not be set aside before the limit is checked.
+  const std::string text = doubling(19) + "$b = [" + repeat("$a, ", 3999) + "$a];\n";
+  const std::string got = outcome(text);
+  EXPECT_EQ(got.substr(0, got.find('\n')), "  --> 21:7");
+  EXPECT_EQ(last_line(got), "   = " + std::string(kTooManySelectors));
+}
+
 // `program` after a comment that makes the text 16 MiB long.
 std::string sixteen_mebibytes(const std::string& program) {
   return "//" + std::string((16u << 20) - program.size() - 3, '-') + "\n" + program;

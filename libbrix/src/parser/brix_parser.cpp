@@ -477,9 +477,16 @@ Result<std::vector<Selector>> BRIXParser::parse_selector_single(Pair selector_si
 
 Status BRIXParser::append_selector_list(Pair selector_list, const VariableTable& table,
                                         std::vector<Selector>& out) {
+  std::size_t elements = 0;
   std::size_t selectors = 0;
-  for (Pair element : selector_list.children()) selectors += selector_count(element, table);
-  out.reserve(out.size() + selectors);
+  for (Pair element : selector_list.children()) {
+    ++elements;
+    selectors += selector_count(element, table);
+  }
+  // Never more than the copies the meter still allows: a list that names a
+  // large variable many times fails there, before its copies are made.
+  const std::size_t allowed = table.meter().selectors_left(selector_list.input().size());
+  out.reserve(out.size() + std::min(selectors, elements + allowed));
   for (Pair element : selector_list.children()) {
     if (Status status = append_selector_single(element, table, out)) return status;
   }
