@@ -1,12 +1,12 @@
 #include "parser/grammar.hpp"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <sys/mman.h>
 
 #include <string>
 #include <vector>
 
+#include "small_stack.hpp"
 #include "tree_dump.hpp"
 
 namespace brix {
@@ -242,38 +242,11 @@ TEST(Grammar, BoundsTheNesting) {
   EXPECT_EQ(nesting_outcome(Rule::var_value, value), "error at 1920" + too_deep);
 }
 
-// AddressSanitizer pads every stack frame several times over (up to six
-// times in unoptimised builds); the stack budget is meant for ordinary builds.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kSmallStack = 4096 * 1024;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr std::size_t kSmallStack = 4096 * 1024;
-#else
-constexpr std::size_t kSmallStack = 512 * 1024;
-#endif
-#else
-constexpr std::size_t kSmallStack = 512 * 1024;
-#endif
-
 TEST(Grammar, MillionNestedQueriesFailOnASmallStack) {
-  struct Job {
-    std::string text;
-    std::string outcome;
-  } job{nested_queries(1'000'000, false), ""};
-  pthread_attr_t attr;
-  ASSERT_EQ(pthread_attr_init(&attr), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attr, kSmallStack), 0);
-  pthread_t thread;
-  const auto run = [](void* arg) -> void* {
-    auto* j = static_cast<Job*>(arg);
-    j->outcome = nesting_outcome(Rule::file, j->text);
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, &job), 0);
-  ASSERT_EQ(pthread_join(thread, nullptr), 0);
-  pthread_attr_destroy(&attr);
-  EXPECT_EQ(job.outcome, "error at 3584: " + std::string(kTooDeep));
+  const std::string text = nested_queries(1'000'000, false);
+  std::string outcome;
+  test_support::on_small_stack([&] { outcome = nesting_outcome(Rule::file, text); });
+  EXPECT_EQ(outcome, "error at 3584: " + std::string(kTooDeep));
 }
 
 }  // namespace

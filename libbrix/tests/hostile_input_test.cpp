@@ -1,7 +1,6 @@
 // Input made to hurt: whatever text arrives, the library answers with a result
 // or a clear error, in bounded memory and time, without exhausting the stack.
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstddef>
 #include <functional>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "brix/brix.hpp"
+#include "small_stack.hpp"
 
 namespace brix {
 namespace {
@@ -37,35 +37,7 @@ std::string_view last_line(std::string_view text) {
   return text.substr(text.rfind('\n') + 1);
 }
 
-// AddressSanitizer pads every stack frame several times over; the 512 KiB
-// budget is meant for ordinary builds.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kSmallStack = 4096 * 1024;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr std::size_t kSmallStack = 4096 * 1024;
-#else
-constexpr std::size_t kSmallStack = 512 * 1024;
-#endif
-#else
-constexpr std::size_t kSmallStack = 512 * 1024;
-#endif
-
-// Runs `job` on a thread with a small stack, as an embedding program's worker
-// thread might have.
-void on_small_stack(std::function<void()> job) {
-  pthread_attr_t attr;
-  ASSERT_EQ(pthread_attr_init(&attr), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attr, kSmallStack), 0);
-  pthread_t thread;
-  auto run = [](void* arg) -> void* {
-    (*static_cast<std::function<void()>*>(arg))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, &job), 0);
-  ASSERT_EQ(pthread_join(thread, nullptr), 0);
-  pthread_attr_destroy(&attr);
-}
+using test_support::on_small_stack;
 
 constexpr std::string_view kTooManySelectors =
     "variable `$a` expands the document beyond 1048576 selectors; a file may copy at most that "
