@@ -40,6 +40,15 @@ Result<ParseResult> parse_with_externals(std::string_view text, ExternValues ext
 // value is ignored.
 Result<VarValue> parse_extern_value(std::string_view text);
 
+// Parses a whole file and appends its compact JSON document to `out`: the
+// bytes write_json appends for the result of parse_with_externals, or that
+// call's error, with `out` left as it was. A file without errors is turned
+// into JSON in one pass that builds no data model, so this is the fast way
+// from text to JSON; reusing `out` spares its allocation. Returns the number
+// of bytes appended.
+Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& externals,
+                                  std::string& out);
+
 // Appends the JSON document to `out`, so callers can reuse one buffer.
 void write_json(const BRIXQueryFile& file, std::string& out);
 void write_json_pretty(const BRIXQueryFile& file, std::string& out);

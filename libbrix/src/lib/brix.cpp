@@ -61,6 +61,15 @@ Result<ParseResult> parse(std::string_view text) {
   return parse_with_externals(text, {});
 }
 
+Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& externals,
+                                  std::string& out) {
+  Result<ParseResult> parsed = parse_with_externals(text, externals);
+  if (!parsed) return std::move(parsed).error();
+  const std::size_t before = out.size();
+  write_json(parsed->parsed_brix_file, out);
+  return out.size() - before;
+}
+
 Result<VarValue> parse_extern_value(std::string_view text) {
   if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
   std::variant<detail::ParseTree, Error> parsed = detail::parse_rule(Rule::var_value, text);
