@@ -71,15 +71,41 @@ BRIX_INLINE char* put(char* q, const char* from, std::size_t n) {
   return q + n;
 }
 
-BRIX_INLINE char* put_u16(char* q, std::uint16_t value) {
-  const std::size_t n =
-      std::size_t{1} + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
-  char* end = q + n;
-  do {
-    *--end = static_cast<char>('0' + value % 10);
-    value = static_cast<std::uint16_t>(value / 10);
-  } while (value != 0);
-  return q + n;
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+BRIX_INLINE char* put_pair(char* q, unsigned value) {
+  std::memcpy(q, &kDigitPairs[2 * value], 2);
+  return q + 2;
+}
+
+// Two digits at a time: course numbers have four, and each division by ten
+// that a digit-by-digit loop does costs a multiply and a few shifts.
+BRIX_INLINE char* put_u16(char* q, std::uint16_t number) {
+  unsigned value = number;
+  if (value >= 10000) {
+    *q++ = static_cast<char>('0' + value / 10000);
+    value %= 10000;
+    q = put_pair(q, value / 100);
+    return put_pair(q, value % 100);
+  }
+  if (value >= 1000) {
+    q = put_pair(q, value / 100);
+    return put_pair(q, value % 100);
+  }
+  if (value >= 100) {
+    *q++ = static_cast<char>('0' + value / 100);
+    return put_pair(q, value % 100);
+  }
+  if (value >= 10) return put_pair(q, value);
+  *q = static_cast<char>('0' + value);
+  return q + 1;
 }
 
 BRIX_INLINE bool is_digit(unsigned char c) {
@@ -289,12 +315,32 @@ struct DirectConverter::Impl {
   const ExternValues& externals;
   Table table;
   std::string arena_text;  // the variables' JSON
+  // Writes into arena_text for the whole run, so its room grows a chunk at a
+  // time like the output's.
+  Buffer arena{arena_text};
   DirectStop stop;
   std::size_t selectors_charged = 0;
   std::size_t text_charged = 0;
   const std::size_t selector_limit;
   const std::size_t text_limit;
   int depth = 0;
+
+  // Department codes already found in the catalog, by a hash of their
+  // bytes: a file names a few dozen departments many times over, and a hit
+  // here is one load and one compare instead of a call and a probe.
+  std::array<std::uint32_t, 64> departments_seen{};
+
+  BRIX_INLINE bool known_department(std::string_view code) {
+    std::uint32_t key = 0;
+    std::memcpy(&key, code.data(), 3);
+    if (code.size() == 4)
+      key |= static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])) << 24;
+    std::uint32_t& seen = departments_seen[(key * 0x9E3779B1u) >> 26];
+    if (seen == key) return true;
+    if (!is_department(code)) return false;
+    seen = key;
+    return true;
+  }
 
   bool run(std::string& out);
 
@@ -501,7 +547,7 @@ bool DirectConverter::Impl::course(Buffer& o, std::string_view* department,
     if (!is_digit(static_cast<unsigned char>(r[i]))) return false;
   }
   const std::string_view code(q, code_size);
-  if (!is_department(code)) return false;
+  if (!known_department(code)) return false;
   const auto number = static_cast<std::uint16_t>((r[0] - '0') * 1000 + (r[1] - '0') * 100 +
                                                  (r[2] - '0') * 10 + (r[3] - '0'));
   const bool lab = e - r > 4 && r[4] == 'L';
@@ -783,16 +829,16 @@ bool DirectConverter::Impl::bind_extern(std::string_view name) {
   b.external = &value;
   b.size = ExpansionMeter::measure(value);
   if (b.size.depth > MAX_NESTING) return false;
-  b.fragment = arena_text.size();
+  std::string json;
   if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
     b.kind = Kind::SelectorList;
     for (std::size_t i = 0; i < list->selectors.size(); ++i) {
-      if (i != 0) arena_text += ',';
-      write_json_piece(list->selectors[i], arena_text);
+      if (i != 0) json += ',';
+      write_json_piece(list->selectors[i], json);
     }
   } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
     b.kind = Kind::Selector;
-    write_json_piece(*selector, arena_text);
+    write_json_piece(*selector, json);
   } else if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
     b.kind = Kind::Quantity;
     if (const auto* single = std::get_if<Quantity::Single>(&quantity->value)) {
@@ -805,12 +851,14 @@ bool DirectConverter::Impl::bind_extern(std::string_view name) {
     }
   } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
     b.kind = Kind::String;
-    write_json_piece(std::string_view(text->value), arena_text);
+    write_json_piece(std::string_view(text->value), json);
   } else {
     b.kind = Kind::Class;
-    write_json_piece(*std::get_if<Class>(&value.value), arena_text);
+    write_json_piece(*std::get_if<Class>(&value.value), json);
   }
-  b.fragment_size = arena_text.size() - b.fragment;
+  b.fragment = arena.size();
+  b.fragment_size = json.size();
+  arena.set(put(arena.room(json.size()), json.data(), json.size()));
   if (!charge(b, 0)) return false;
   table.bind(b);
   return true;
@@ -833,7 +881,6 @@ bool DirectConverter::Impl::assignment() {
   ++p;
   if (!skip()) return false;
 
-  Buffer arena(arena_text);
   b.fragment = arena.size();
   Stats st;
   const unsigned char c = peek();
@@ -869,13 +916,9 @@ bool DirectConverter::Impl::assignment() {
       st.selectors = 1;
     }
   }
-  if (!ok || !skip() || peek() != ';') {
-    arena.finish();
-    return false;
-  }
+  if (!ok || !skip() || peek() != ';') return false;
   ++p;
   b.fragment_size = arena.size() - b.fragment;
-  arena.finish();
   b.size = CopySize{st.selectors, st.text, st.depth};
   table.bind(b);
   return true;
