@@ -196,23 +196,20 @@ Function function_named(std::string_view name) {
 
 // One variable's value as the converter keeps it.
 struct Binding {
-  std::string_view name;
   Kind kind = Kind::Quantity;
+  bool many = false;
+  std::uint16_t low = 0;  // Quantity: Single is `low` alone
+  std::uint16_t high = 0;
+  std::int16_t depth = 0;  // the deepest nested query inside, as CopySize has it
   // SelectorList: the selectors' JSON joined by commas; Selector: one
   // selector's JSON; String: the quoted JSON string; Class: the course
   // object. In the arena.
   std::size_t fragment = 0;
   std::size_t fragment_size = 0;
-  CopySize size;
-  std::uint16_t low = 0;  // Quantity: Single is `low` alone
-  std::uint16_t high = 0;
-  bool many = false;
-  // Bound by an extern declaration: the caller's value.
-  const VarValue* external = nullptr;
-  // Class: the course as written (the department is a view of the source).
-  std::string_view department;
-  std::uint16_t course_number = 0;
-  bool lab = false;
+  std::size_t selectors = 0;
+  std::size_t text = 0;
+
+  CopySize size() const { return CopySize{selectors, text, depth}; }
 };
 
 // A process-wide random seed for the variable names' hash, so that no file
@@ -232,6 +229,7 @@ BRIX_INLINE std::uint64_t mix(std::uint64_t h) {
   return h;
 }
 
+// Never 0, which marks an empty slot.
 std::uint64_t hash_name(std::string_view name, std::uint64_t seed) {
   std::uint64_t h = seed ^ name.size();
   const char* p = name.data();
@@ -243,51 +241,94 @@ std::uint64_t hash_name(std::string_view name, std::uint64_t seed) {
   }
   std::uint64_t tail = 0;
   std::memcpy(&tail, p, n);
-  return mix(h ^ tail ^ (std::uint64_t{n} << 56));
+  return mix(h ^ tail ^ (std::uint64_t{n} << 56)) | 1;
 }
 
-// The variables: open addressing over indexes into `bindings`.
+// The variables, in open addressing with the values in the slots. A large
+// file uses variables defined anywhere in megabytes of text, so each lookup
+// is a cache miss or two; a slot of one cache line holding the hash, the
+// name (when short, as names are) and the value makes it one, where a slot
+// pointing at an entry that points at its name in the source would be three.
 class Table {
  public:
-  Table() : seed_(hash_seed()), slots_(16, 0) {}
+  Table() : seed_(hash_seed()), slots_(16) {}
 
   const Binding* find(std::string_view name) const {
-    if (bindings_.empty()) return nullptr;
-    const std::uint32_t index = slots_[probe(name)];
-    return index == 0 ? nullptr : &bindings_[index - 1];
+    if (used_ == 0) return nullptr;
+    const Slot& slot = slots_[probe(name, hash_name(name, seed_))];
+    return slot.hash == 0 ? nullptr : &slot.value;
   }
 
-  void bind(Binding binding) {
-    std::size_t slot = probe(binding.name);
-    if (slots_[slot] != 0) {
-      bindings_[slots_[slot] - 1] = binding;
-      return;
+  void bind(std::string_view name, const Binding& value) {
+    const std::uint64_t hash = hash_name(name, seed_);
+    Slot& slot = slots_[probe(name, hash)];
+    if (slot.hash == 0) {
+      slot.hash = hash;
+      if (name.size() <= kInlineName) {
+        slot.name_size = static_cast<std::uint8_t>(name.size());
+        std::memcpy(slot.name, name.data(), name.size());
+      } else {
+        slot.name_size = kLongName;
+        const auto where = static_cast<std::uint32_t>(long_names_.size());
+        const auto size = static_cast<std::uint32_t>(name.size());
+        std::memcpy(slot.name, &where, 4);
+        std::memcpy(slot.name + 4, &size, 4);
+        long_names_.append(name);
+      }
+      ++used_;
     }
-    bindings_.push_back(binding);
-    slots_[slot] = static_cast<std::uint32_t>(bindings_.size());
-    if (bindings_.size() * 2 > slots_.size()) rehash();
+    slot.value = value;
+    if (used_ * 2 > slots_.size()) rehash();
   }
 
  private:
-  std::size_t probe(std::string_view name) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hash_name(name, seed_) & mask;
-    while (slots_[slot] != 0 && bindings_[slots_[slot] - 1].name != name) {
-      slot = (slot + 1) & mask;
+  static constexpr std::size_t kInlineName = 15;
+  static constexpr std::uint8_t kLongName = 0xFF;
+
+  struct alignas(64) Slot {
+    std::uint64_t hash = 0;
+    Binding value;
+    std::uint8_t name_size = 0;
+    // The name, or where it is in long_names_ and its size (two u32).
+    char name[kInlineName] = {};
+  };
+
+  bool holds(const Slot& slot, std::string_view name) const {
+    if (slot.name_size != kLongName) {
+      return slot.name_size == name.size() && std::memcmp(slot.name, name.data(), name.size()) == 0;
     }
-    return slot;
+    std::uint32_t where;
+    std::uint32_t size;
+    std::memcpy(&where, slot.name, 4);
+    std::memcpy(&size, slot.name + 4, 4);
+    return std::string_view(long_names_).substr(where, size) == name;
   }
+
+  std::size_t probe(std::string_view name, std::uint64_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].hash != 0 && (slots_[i].hash != hash || !holds(slots_[i], name))) {
+      i = (i + 1) & mask;
+    }
+    return i;
+  }
+
   void rehash() {
-    std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+    std::vector<Slot> old(slots_.size() * 2);
     slots_.swap(old);
-    for (std::uint32_t index = 1; index <= bindings_.size(); ++index) {
-      slots_[probe(bindings_[index - 1].name)] = index;
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.hash == 0) continue;
+      std::size_t i = slot.hash & mask;
+      while (slots_[i].hash != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
     }
   }
 
   std::uint64_t seed_;
-  std::vector<std::uint32_t> slots_;  // index into bindings_ plus one; 0 is empty
-  std::vector<Binding> bindings_;
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::size_t used_ = 0;
+  std::string long_names_;
 };
 
 // What a value being built adds when copied: counted as it is written so
@@ -368,13 +409,11 @@ struct DirectConverter::Impl {
   // Charges one copy of `b` made inside `level` nested queries; false when
   // the copy would cross a limit of the expansion meter.
   BRIX_INLINE bool charge(const Binding& b, int level) {
-    if (b.size.depth > MAX_NESTING - level) return false;
-    if (b.size.selectors > selector_limit - std::min(selectors_charged, selector_limit)) {
-      return false;
-    }
-    if (b.size.text > text_limit - std::min(text_charged, text_limit)) return false;
-    selectors_charged += b.size.selectors;
-    text_charged += b.size.text;
+    if (b.depth > MAX_NESTING - level) return false;
+    if (b.selectors > selector_limit - std::min(selectors_charged, selector_limit)) return false;
+    if (b.text > text_limit - std::min(text_charged, text_limit)) return false;
+    selectors_charged += b.selectors;
+    text_charged += b.text;
     return true;
   }
 
@@ -382,8 +421,7 @@ struct DirectConverter::Impl {
   const Binding* lookup();
   bool number(std::uint16_t& value);
   bool string_literal(Buffer& o, std::size_t& text_size);
-  bool course(Buffer& o, std::string_view* department = nullptr, std::uint16_t* number = nullptr,
-              bool* lab = nullptr);
+  bool course(Buffer& o);
   void splice(Buffer& o, const Binding& b);
   bool course_argument(Buffer& o, int level);
   bool text_argument(Buffer& o, int level, std::size_t& text_size);
@@ -531,8 +569,7 @@ bool DirectConverter::Impl::string_literal(Buffer& o, std::size_t& text_size) {
 
 // A course written as department code, spaces and number: the course object.
 // Only codes of the catalog are taken; anything else is the full parser's.
-bool DirectConverter::Impl::course(Buffer& o, std::string_view* department,
-                                   std::uint16_t* number_out, bool* lab_out) {
+bool DirectConverter::Impl::course(Buffer& o) {
   const char* q = p;
   if (e - q < 7 || !is_department_char(static_cast<unsigned char>(q[0])) ||
       !is_department_char(static_cast<unsigned char>(q[1])) ||
@@ -560,11 +597,6 @@ bool DirectConverter::Impl::course(Buffer& o, std::string_view* department,
   w = put_u16(w, number);
   w = lab ? put(w, R"(,"lab":true})") : put(w, R"(,"lab":false})");
   o.set(w);
-  if (department != nullptr) {
-    *department = code;
-    *number_out = number;
-    *lab_out = lab;
-  }
   return true;
 }
 
@@ -599,7 +631,7 @@ bool DirectConverter::Impl::text_argument(Buffer& o, int level, std::size_t& tex
   if (peek() == '"') return string_literal(o, text_size);
   const Binding* b = lookup();
   if (b == nullptr || b->kind != Kind::String || !charge(*b, level)) return false;
-  text_size = b->size.text;
+  text_size = b->text;
   char* w = o.room(b->fragment_size);
   w = put(w, arena_text.data() + b->fragment, b->fragment_size);
   o.set(w);
@@ -715,9 +747,9 @@ bool DirectConverter::Impl::selector_single(Buffer& o, Stats& st, int level, boo
     if (b->kind == Kind::SelectorList && b->fragment_size == 0) return true;
     comma();
     splice(o, *b);
-    st.selectors += b->size.selectors;
-    st.text += b->size.text;
-    st.depth = std::max(st.depth, level + b->size.depth);
+    st.selectors += b->selectors;
+    st.text += b->text;
+    st.depth = std::max(st.depth, level + b->depth);
     return true;
   }
   if (is_word(c)) {
@@ -824,11 +856,12 @@ bool DirectConverter::Impl::bind_extern(std::string_view name) {
   auto supplied = externals.find(std::string(name));
   if (supplied == externals.end()) return false;
   const VarValue& value = supplied->second;
+  const CopySize size = ExpansionMeter::measure(value);
+  if (size.depth > MAX_NESTING) return false;
   Binding b;
-  b.name = name;
-  b.external = &value;
-  b.size = ExpansionMeter::measure(value);
-  if (b.size.depth > MAX_NESTING) return false;
+  b.selectors = size.selectors;
+  b.text = size.text;
+  b.depth = static_cast<std::int16_t>(size.depth);
   std::string json;
   if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
     b.kind = Kind::SelectorList;
@@ -860,7 +893,7 @@ bool DirectConverter::Impl::bind_extern(std::string_view name) {
   b.fragment_size = json.size();
   arena.set(put(arena.room(json.size()), json.data(), json.size()));
   if (!charge(b, 0)) return false;
-  table.bind(b);
+  table.bind(name, b);
   return true;
 }
 
@@ -876,8 +909,9 @@ bool DirectConverter::Impl::extern_declaration() {
 // its ";" has been read, so the table always holds the file's state after the
 // last finished statement.
 bool DirectConverter::Impl::assignment() {
+  std::string_view name;
   Binding b;
-  if (!variable(b.name) || !skip() || peek() != '=') return false;
+  if (!variable(name) || !skip() || peek() != '=') return false;
   ++p;
   if (!skip()) return false;
 
@@ -895,11 +929,11 @@ bool DirectConverter::Impl::assignment() {
   } else if (is_word(c) || c == '&') {
     const char* start = p;
     while (p < e && is_word(static_cast<unsigned char>(*p))) ++p;
-    const std::string_view name(start, static_cast<std::size_t>(p - start));
+    const std::string_view function(start, static_cast<std::size_t>(p - start));
     if (p != start && skip() && peek() == '(') {
       ++p;
       b.kind = Kind::Selector;
-      ok = skip() && call(arena, st, function_named(name), 0);
+      ok = skip() && call(arena, st, function_named(function), 0);
     } else if (p = start; is_digit(c)) {
       b.kind = Kind::Quantity;
       ok = number(b.low);
@@ -912,15 +946,17 @@ bool DirectConverter::Impl::assignment() {
       }
     } else {
       b.kind = Kind::Class;
-      ok = course(arena, &b.department, &b.course_number, &b.lab);
+      ok = course(arena);
       st.selectors = 1;
     }
   }
   if (!ok || !skip() || peek() != ';') return false;
   ++p;
   b.fragment_size = arena.size() - b.fragment;
-  b.size = CopySize{st.selectors, st.text, st.depth};
-  table.bind(b);
+  b.selectors = st.selectors;
+  b.text = st.text;
+  b.depth = static_cast<std::int16_t>(st.depth);
+  table.bind(name, b);
   return true;
 }
 
@@ -1014,7 +1050,6 @@ const DirectStop& DirectConverter::stop() const {
 std::optional<VarValue> DirectConverter::binding(std::string_view name) const {
   const Binding* b = impl_->table.find(name);
   if (b == nullptr) return std::nullopt;
-  if (b->external != nullptr) return *b->external;
   const std::string_view json(impl_->arena_text.data() + b->fragment, b->fragment_size);
   switch (b->kind) {
     case Kind::SelectorList:
@@ -1030,7 +1065,7 @@ std::optional<VarValue> DirectConverter::binding(std::string_view name) const {
     case Kind::String:
       return VarValue{VarValue::String{Text(read_json_string(json))}};
     case Kind::Class:
-      return VarValue{Class{Text(b->department), b->course_number, b->lab}};
+      return VarValue{read_course(json)};
   }
   return std::nullopt;
 }

@@ -26,6 +26,18 @@ class Reader {
     }
   }
 
+  Class course() {
+    Class c;
+    expect(R"({"department_id":)");
+    c.department_id = Text(text());
+    expect(R"(,"course_number":)");
+    c.course_number = number();
+    expect(R"(,"lab":)");
+    c.lab = next_is("true");
+    expect(c.lab ? "true}" : "false}");
+    return c;
+  }
+
   std::string text() {
     std::string out;
     ++p_;  // the opening quote
@@ -84,18 +96,6 @@ class Reader {
     while (p_ < e_ && *p_ >= '0' && *p_ <= '9')
       value = value * 10 + static_cast<unsigned>(*p_++ - '0');
     return static_cast<std::uint16_t>(value);
-  }
-
-  Class course() {
-    Class c;
-    expect(R"({"department_id":)");
-    c.department_id = Text(text());
-    expect(R"(,"course_number":)");
-    c.course_number = number();
-    expect(R"(,"lab":)");
-    c.lab = next_is("true");
-    expect(c.lab ? "true}" : "false}");
-    return c;
   }
 
   BRIXQuery query() {
@@ -183,6 +183,10 @@ class Reader {
 
 std::vector<Selector> read_selectors(std::string_view json) {
   return Reader(json).selectors('\0');
+}
+
+Class read_course(std::string_view json) {
+  return Reader(json).course();
 }
 
 std::string read_json_string(std::string_view json) {
