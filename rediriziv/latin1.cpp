@@ -1,11 +1,21 @@
 #include "latin1.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace rediriziv {
 namespace {
 
+#if defined(__SSE2__) || defined(_M_X64)
+__m128i load16(const char* at) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+#else
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 
 std::uint64_t load8(const char* at) {
@@ -13,13 +23,31 @@ std::uint64_t load8(const char* at) {
   std::memcpy(&word, at, sizeof word);
   return word;
 }
+#endif
 
 }  // namespace
 
 std::size_t next_non_ascii(const char* data, std::size_t from, std::size_t size) {
+#if defined(__SSE2__) || defined(_M_X64)
+  // Runs between non-ASCII characters are hundreds of bytes long, so the
+  // search goes a cache line at a time and finds the byte in the last block.
+  while (from + 64 <= size) {
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(load16(data + from), load16(data + from + 16)),
+                     _mm_or_si128(load16(data + from + 32), load16(data + from + 48)));
+    if (_mm_movemask_epi8(any) != 0) break;
+    from += 64;
+  }
+  while (from + 16 <= size) {
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(load16(data + from)));
+    if (high != 0) return from + static_cast<std::size_t>(std::countr_zero(high));
+    from += 16;
+  }
+#else
   while (from + 16 <= size && ((load8(data + from) | load8(data + from + 8)) & kHighBits) == 0) {
     from += 16;
   }
+#endif
   while (from < size && static_cast<unsigned char>(data[from]) < 0x80) ++from;
   return from;
 }

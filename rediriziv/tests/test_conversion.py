@@ -65,6 +65,13 @@ def test_outputs_in_every_order(description):
         assert output(result, "json") == want["json"]
 
 
+def test_non_ascii_characters_at_every_offset_of_a_block():
+    # The conversions look for non-ASCII bytes 16 and 64 at a time.
+    for offset in range(80):
+        description = "a" * offset + "é" + "b" * (offset % 17) + "ÿ経"[: 1 + offset % 2]
+        assert parse(one_requirement(description)).json() == expected(description)["json"], offset
+
+
 # What a caller may do to the arguments once parse_with_externals has returned.
 AFTERWARDS = {
     "externals emptied": lambda externals: externals.clear(),
