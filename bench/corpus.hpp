@@ -2,6 +2,8 @@
 // comments, externs, assignments of lists and counts, SELECT and LIMIT with
 // counts and ranges, nested queries, all nine selector functions, lab courses,
 // descriptions with doubled quotes and non-ASCII letters, and priorities.
+// Every 16 blocks make one program, whose list variables only its own
+// requirements name.
 #pragma once
 
 #include <cstddef>
@@ -98,11 +100,17 @@ class CorpusWriter {
       case 0:
         return selector_function();
       case 1:
-        return "$core" + std::to_string(core_vars_ ? pick(core_vars_) : 0);
+        return "$core" + std::to_string(core_vars_ ? core_vars_ - 1 - pick(in_program()) : 0);
       default:
         return course();
     }
   }
+
+  // A list variable is named within the program that defines it: a large
+  // file holds many programs' requirements one after another, each using its
+  // own lists, not one program whose lists are named megabytes away.
+  static constexpr std::size_t kBlocksPerProgram = 16;
+  std::size_t in_program() const { return (core_vars_ - 1) % kBlocksPerProgram + 1; }
 
   std::string count() {
     if (pick(3) == 0) {

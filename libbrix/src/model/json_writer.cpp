@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "brix/brix.hpp"
+#include "model/json_pieces.hpp"
 
 namespace brix {
 namespace {
@@ -222,6 +223,11 @@ template <bool Pretty, class Out>
 class JsonWalk {
  public:
   explicit JsonWalk(Out& out) : out_(out) {}
+
+  // Pieces of the document on their own, for writers that assemble it.
+  void piece(const BRIXRequirement& r) { requirement(r); }
+  void piece(const Selector& s) { selector(s); }
+  void piece(const Class& c) { course(c); }
 
   void file(const BRIXQueryFile& file) {
     open('{');
@@ -506,6 +512,30 @@ void append(const BRIXQueryFile& file, std::string& out) {
 }
 
 }  // namespace
+
+namespace detail {
+
+void write_json_piece(const BRIXRequirement& requirement, std::string& out) {
+  Writer writer(out);
+  JsonWalk<false, Writer>(writer).piece(requirement);
+}
+
+void write_json_piece(const Selector& selector, std::string& out) {
+  Writer writer(out);
+  JsonWalk<false, Writer>(writer).piece(selector);
+}
+
+void write_json_piece(const Class& course, std::string& out) {
+  Writer writer(out);
+  JsonWalk<false, Writer>(writer).piece(course);
+}
+
+void write_json_piece(std::string_view text, std::string& out) {
+  Writer writer(out);
+  writer.text(text);
+}
+
+}  // namespace detail
 
 std::size_t json_size(const BRIXQueryFile& file) {
   Counter counter;

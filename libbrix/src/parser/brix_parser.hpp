@@ -84,6 +84,11 @@ class FileBuilder {
   }
   BRIXQueryFile take() && { return std::move(file_); }
 
+  // For a build that takes a file over part way through: binds a variable as
+  // the part before left it, and gives the meter to set its totals.
+  void preset(std::string_view name, VarValue value) { table_.bind(name, std::move(value)); }
+  ExpansionMeter& meter() { return table_.meter(); }
+
  private:
   ExternValues externals_;
   VariableTable table_;

@@ -12,13 +12,7 @@
 namespace brix::detail {
 namespace {
 
-// What one copy of a value adds: selectors (nested ones included), bytes of
-// text, and the deepest level of nested queries inside it.
-struct Size {
-  std::size_t selectors = 0;
-  std::size_t text = 0;
-  int depth = 0;
-};
+using Size = CopySize;
 
 std::size_t text_of(const Selector& selector) {
   return std::visit(
@@ -46,7 +40,8 @@ std::size_t text_of(const Selector& selector) {
 // passes its cap or the nesting passes the bound, so measuring a value costs
 // no more than the copy it allows (and the walk's own recursion stays within
 // the bound).
-bool measure(std::span<const Selector> selectors, int level, const Size& cap, Size& size) {
+bool measure_selectors(std::span<const Selector> selectors, int level, const Size& cap,
+                       Size& size) {
   for (const Selector& selector : selectors) {
     ++size.selectors;
     size.text += text_of(selector);
@@ -54,7 +49,7 @@ bool measure(std::span<const Selector> selectors, int level, const Size& cap, Si
     if (const auto* query = std::get_if<Selector::Query>(&selector.value)) {
       size.depth = std::max(size.depth, level + 1);
       if (size.depth > cap.depth) return false;
-      if (!measure(query->query->selector, level + 1, cap, size)) return false;
+      if (!measure_selectors(query->query->selector, level + 1, cap, size)) return false;
     }
   }
   return true;
@@ -77,6 +72,24 @@ std::size_t ExpansionMeter::text_limit(std::size_t input_size) {
   return std::max(kMinTextBytes, input_size * kTextBytesPerInputByte);
 }
 
+CopySize ExpansionMeter::measure(const VarValue& value) {
+  constexpr std::size_t kNoLimit = ~std::size_t{0};
+  // Values are bounded by the nesting limit wherever they come from, so the
+  // depth cap only keeps the walk's recursion as shallow as the build's.
+  const Size cap{kNoLimit, kNoLimit, MAX_NESTING + 1};
+  Size size;
+  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
+    measure_selectors(list->selectors, 0, cap, size);
+  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
+    measure_selectors(std::span<const Selector>(selector, 1), 0, cap, size);
+  } else if (std::holds_alternative<Class>(value.value)) {
+    size.selectors = 1;
+  } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
+    size.text = text->value.size();
+  }
+  return size;
+}
+
 std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair variable) {
   const std::size_t selector_limit = ExpansionMeter::selector_limit(variable.input().size());
   const std::size_t text_limit = ExpansionMeter::text_limit(variable.input().size());
@@ -84,9 +97,9 @@ std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair var
                  text_limit - std::min(text_bytes_, text_limit), MAX_NESTING - nesting};
   Size size;
   if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
-    measure(list->selectors, 0, cap, size);
+    measure_selectors(list->selectors, 0, cap, size);
   } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
-    measure(std::span<const Selector>(selector, 1), 0, cap, size);
+    measure_selectors(std::span<const Selector>(selector, 1), 0, cap, size);
   } else if (std::holds_alternative<Class>(value.value)) {
     size.selectors = 1;
   } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {

@@ -22,6 +22,14 @@
 
 namespace brix::detail {
 
+// What one copy of a value adds: selectors (nested ones included), bytes of
+// text, and the deepest level of nested queries inside it.
+struct CopySize {
+  std::size_t selectors = 0;
+  std::size_t text = 0;
+  int depth = 0;
+};
+
 class ExpansionMeter {
  public:
   // Selectors that copies may produce in one file: this many, or one for
@@ -49,6 +57,18 @@ class ExpansionMeter {
   // text `variable` belongs to. The report on the variable
   // when the copy would cross a limit; nothing is charged then.
   std::optional<ErrorChain> charge(const VarValue& value, Pair variable);
+
+  // The whole size of one copy of `value`, with no limit applied.
+  static CopySize measure(const VarValue& value);
+
+  // What copies have produced so far, and setting it: a build that takes over
+  // a file part way through starts from the totals of the part before.
+  std::size_t selectors_charged() const { return selectors_; }
+  std::size_t text_charged() const { return text_bytes_; }
+  void restore(std::size_t selectors, std::size_t text_bytes) {
+    selectors_ = selectors;
+    text_bytes_ = text_bytes;
+  }
 
   // Nested queries currently being built, so that a spliced value's own
   // queries count on top of them.

@@ -526,6 +526,14 @@ bool file_handing_over(State& s, StatementSink sink) {
              handing_over(Seq(Alt(var_assign, special_statement), semicolon), sink), peg::eoi));
 }
 
+// The rest of the file rule from just past a statement's ";": the remaining
+// statements, then the end of input. The file rule's own wrapper is left
+// out: it began at offset 0, before every attempt that can still count.
+bool file_rest_handing_over(State& s, StatementSink sink) {
+  skip(s);
+  return Seq(handing_over(Seq(Alt(var_assign, special_statement), semicolon), sink), peg::eoi)(s);
+}
+
 using RuleFn = bool (*)(State&);
 
 // Every rule by its ordinal, so any rule can start a parse.
@@ -651,6 +659,31 @@ std::optional<Error> parse_file_statements(std::string_view input, StatementSink
   sink.restart(sink.context);
   State full(input);
   file_handing_over(full, sink);
+  return std::nullopt;
+}
+
+std::optional<Error> parse_file_statements_from(std::string_view input, std::uint32_t from,
+                                                StatementSink sink) {
+  if (std::optional<Error> error = too_large(input)) return error;
+  State s(input);
+  s.pos = from;
+  s.track_attempts = false;
+  s.tokens.reserve(1024);
+  const bool ok = file_rest_handing_over(s, sink);
+  if (s.aborted) return nested_too_deeply(input, s.abort_pos);
+  if (ok) return std::nullopt;
+
+  State again(input);
+  again.pos = from;
+  again.tokens.reserve(1024);
+  if (!file_rest_handing_over(again, StatementSink{nullptr, nullptr, nullptr})) {
+    return syntax_error(again, input);
+  }
+  assert(false && "a shortcut rejected a match");
+  sink.restart(sink.context);
+  State full(input);
+  full.pos = from;
+  file_rest_handing_over(full, sink);
   return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 // The BRIX grammar run by the matching engine.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <variant>
@@ -39,5 +40,14 @@ struct StatementSink {
 // repetition never gives back an iteration, so only a failure of the file
 // rule itself can undo one.
 std::optional<Error> parse_file_statements(std::string_view input, StatementSink sink);
+
+// Goes on with a file from `from`, an offset just past the ";" of an
+// assignment or requirement that a parse from the start would have matched:
+// matches the statements after it and the end of input, as the file rule
+// would there. The report on failure is the one parse_file_statements would
+// give for the whole input, since every attempt it keeps lies at or after
+// `from`.
+std::optional<Error> parse_file_statements_from(std::string_view input, std::uint32_t from,
+                                                StatementSink sink);
 
 }  // namespace brix::detail
