@@ -118,8 +118,10 @@ def peak_child(call, path, externals_json):
         # be dominated by reading the file and then understates the call.
         peak_since = lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
     document = convert().json()
+    # Read before the sizes, whose encoding would raise the peak itself.
+    peak_kib = peak_since() - before
     print(json.dumps({"input": len(text.encode()), "output": len(document.encode()),
-                      "peak_kib": peak_since() - before}))
+                      "peak_kib": peak_kib}))
 
 
 def main():
