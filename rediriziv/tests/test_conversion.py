@@ -72,6 +72,29 @@ def test_non_ascii_characters_at_every_offset_of_a_block():
         assert parse(one_requirement(description)).json() == expected(description)["json"], offset
 
 
+def test_documents_stay_apart_while_the_module_reuses_their_buffers():
+    # json() hands a document's buffer to the next parse, which may be of a
+    # larger or a smaller file, or fail; each step is checked as it happens.
+    sizes = {"large": "Économie " * 3000, "small": "x", "medium": "é" * 300}
+    held = {}
+    for step, size in [
+        ("parse", "large"), ("parse", "small"), ("json", "small"), ("parse", "medium"),
+        ("json", "large"), ("fail", None), ("parse", "small"), ("json", "medium"),
+        ("json", "small"), ("del", "large"), ("parse", "large"), ("json", "large"),
+    ]:  # fmt: skip
+        if step == "parse":
+            held[size] = parse(one_requirement(sizes[size]))
+        elif step == "json":
+            assert held[size].json() == expected(sizes[size])["json"], size
+        elif step == "del":
+            del held[size]
+        else:
+            with pytest.raises(ValueError):
+                parse('SELECT 0 FROM COMP 1010 : "é";')
+    for size, result in held.items():
+        assert result.json() == expected(sizes[size])["json"], size
+
+
 # What a caller may do to the arguments once parse_with_externals has returned.
 AFTERWARDS = {
     "externals emptied": lambda externals: externals.clear(),
