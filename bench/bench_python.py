@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
-"""Throughput and peak memory of the rediriziv module: parse_with_externals(text,
-externals).json() on the generated corpus, as a Python caller would run it.
+"""Throughput and peak memory of the rediriziv module: parse(text).json() and
+parse_with_externals(text, externals).json() on the generated corpus, as a
+Python caller would run them.
 
     python3 bench/bench_python.py --gen build/rel/bench/brix_gen_corpus [--sizes 1 4 16]
 
 The corpus and its extern values come from brix_gen_corpus (the same corpus
-as the C++ benchmarks). For each size the timing runs in this process and
-reports the median and the minimum of several runs; MB/s counts input bytes
-(decimal megabytes, as the C++ benchmarks do). Peak memory is measured in a
-fresh subprocess per size, from the kernel's record of its largest resident
-set, which counts the library's C++
+as the C++ benchmarks). parse_with_externals gets the corpus as it is; parse
+gets it with each extern declaration replaced by an assignment of the same
+value, which yields the same document. For each call and size the timing runs
+in this process and reports the median and the minimum of several runs of
+the whole expression (the BRIX object is freed inside the timing, the
+returned str outside it); MB/s counts input bytes (decimal megabytes, as the
+C++ benchmarks do). The "json() ms" column is the median time of the json()
+call alone: the part of the binding that turns the document into a str.
+
+Peak memory is measured in a fresh subprocess per call and size, from the
+kernel's record of its largest resident set, which counts the library's C++
 allocations as well as Python's. The peak is reset to the resident set just
 before the call (writing 5 to /proc/self/clear_refs) and that resident set is
 subtracted, so the figure is what one conversion adds. (ru_maxrss, the same
@@ -44,16 +51,39 @@ def write_corpus(gen, mib, directory):
     return path, externals
 
 
-def time_conversion(text, externals, runs):
+def without_externs(text, externals):
+    """The corpus with its extern declarations turned into assignments."""
+    for name, value in externals.items():
+        declaration = f"extern {name};\n"
+        assert declaration in text, declaration
+        text = text.replace(declaration, f"{name} = {value};\n", 1)
+    return text
+
+
+def converter(call, text, externals):
+    """The call to measure, as a function of no arguments returning a BRIX."""
     import rediriziv
 
-    seconds = []
+    if call == "parse":
+        plain = without_externs(text, externals)
+        return lambda: rediriziv.parse(plain)
+    return lambda: rediriziv.parse_with_externals(text, externals)
+
+
+def time_conversion(convert, runs):
+    """Seconds of each run, whole and of json() alone."""
+    whole, json_only = [], []
     for _ in range(runs):
         start = time.perf_counter()
-        document = rediriziv.parse_with_externals(text, externals).json()
-        seconds.append(time.perf_counter() - start)
+        result = convert()
+        before_json = time.perf_counter()
+        document = result.json()
+        del result
+        end = time.perf_counter()
+        whole.append(end - start)
+        json_only.append(end - before_json)
         del document
-    return seconds
+    return whole, json_only
 
 
 def status_kib(field):
@@ -65,18 +95,17 @@ def status_kib(field):
     raise KeyError(field)
 
 
-def peak_child(path, externals_json):
+def peak_child(call, path, externals_json):
     """Runs in a fresh interpreter: one conversion, then prints the sizes and
     how far the conversion raised the peak resident set above the resident set
     before it, in KiB."""
-    import rediriziv
-
     with open(path, encoding="utf-8") as f:
         text = f.read()
     externals = json.loads(externals_json)
     # Warm the module and the allocator on a small input first, so the peak
     # counts the conversion and not the import.
-    rediriziv.parse_with_externals(text[: text.find("\n// Block 1\n")], externals).json()
+    converter(call, text[: text.find("\n// Block 1\n")], externals)().json()
+    convert = converter(call, text, externals)
     before = status_kib("VmRSS")
     try:
         # Resets the peak to the current resident set, so that reading the
@@ -88,9 +117,11 @@ def peak_child(path, externals_json):
         # Without the reset, the process's own peak from getrusage; it may
         # be dominated by reading the file and then understates the call.
         peak_since = lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
-    document = rediriziv.parse_with_externals(text, externals).json()
+    document = convert().json()
+    # Read before the sizes, whose encoding would raise the peak itself.
+    peak_kib = peak_since() - before
     print(json.dumps({"input": len(text.encode()), "output": len(document.encode()),
-                      "peak_kib": peak_since() - before}))
+                      "peak_kib": peak_kib}))
 
 
 def main():
@@ -98,37 +129,41 @@ def main():
     parser.add_argument("--gen", required=True, help="path of brix_gen_corpus")
     parser.add_argument("--sizes", type=int, nargs="+", default=[1, 4, 16], help="MiB")
     parser.add_argument("--runs", type=int, default=9, help="timed runs per size")
-    parser.add_argument("--peak-child", nargs=2, help=argparse.SUPPRESS)
+    parser.add_argument("--calls", nargs="+", default=["parse", "parse_with_externals"],
+                        choices=["parse", "parse_with_externals"])
+    parser.add_argument("--peak-child", nargs=3, help=argparse.SUPPRESS)
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory() as directory:
-        print(f"{'size':>6} {'median ms':>10} {'min ms':>8} {'median MB/s':>12} {'best MB/s':>10}"
-              f" {'peak MiB':>9} {'peak/io':>8}")
+        print(f"{'call':<29} {'size':>6} {'median ms':>10} {'min ms':>8} {'median MB/s':>12}"
+              f" {'best MB/s':>10} {'json() ms':>10} {'peak MiB':>9} {'peak/io':>8}")
         for mib in args.sizes:
             path, externals = write_corpus(args.gen, mib, directory)
             with open(path, encoding="utf-8") as f:
                 text = f.read()
             size = len(text.encode())
-            time_conversion(text, externals, 1)  # warm-up
-            seconds = time_conversion(text, externals, args.runs)
-            median = statistics.median(seconds)
-            best = min(seconds)
+            for call in args.calls:
+                convert = converter(call, text, externals)
+                time_conversion(convert, 1)  # warm-up
+                whole, json_only = time_conversion(convert, args.runs)
+                median = statistics.median(whole)
+                best = min(whole)
 
-            child = subprocess.run(
-                [sys.executable, __file__, "--gen", args.gen, "--peak-child", path,
-                 json.dumps(externals)],
-                capture_output=True, check=True, text=True)
-            peak = json.loads(child.stdout)
-            peak_mib = peak["peak_kib"] / 1024
-            per_io = peak["peak_kib"] * 1024 / (peak["input"] + peak["output"])
-            print(f"{mib:>4}Mi {median * 1e3:>10.1f} {best * 1e3:>8.1f}"
-                  f" {size / 1e6 / median:>12.1f} {size / 1e6 / best:>10.1f}"
-                  f" {peak_mib:>9.1f} {per_io:>8.2f}")
+                child = subprocess.run(
+                    [sys.executable, __file__, "--gen", args.gen, "--peak-child", call, path,
+                     json.dumps(externals)],
+                    capture_output=True, check=True, text=True)
+                peak = json.loads(child.stdout)
+                peak_mib = peak["peak_kib"] / 1024
+                per_io = peak["peak_kib"] * 1024 / (peak["input"] + peak["output"])
+                print(f"{call + '().json()':<29} {mib:>4}Mi {median * 1e3:>10.1f} {best * 1e3:>8.1f}"
+                      f" {size / 1e6 / median:>12.1f} {size / 1e6 / best:>10.1f}"
+                      f" {statistics.median(json_only) * 1e3:>10.2f} {peak_mib:>9.1f} {per_io:>8.2f}")
 
 
 if __name__ == "__main__":
     if "--peak-child" in sys.argv:
         index = sys.argv.index("--peak-child")
-        peak_child(sys.argv[index + 1], sys.argv[index + 2])
+        peak_child(*sys.argv[index + 1 : index + 4])
     else:
         main()

@@ -25,6 +25,10 @@ struct Context {
 
 // The requirements document of one file, in the chosen output format.
 Outcome print_file(const std::string& path, const Context& context);
+// Takes back an outcome's standard output once it has been written. Documents
+// can be many megabytes, so a later file's compact document is written into
+// memory an earlier one has already grown and touched.
+void recycle_output(std::string&& text);
 // "PATH: ok" or the file's error.
 Outcome check_file(const std::string& path, const Context& context);
 // The diagnostic text of one extern value text.

@@ -12,7 +12,7 @@
 namespace brix::cli {
 namespace {
 
-int emit(const Outcome& outcome, std::FILE* out, std::FILE* err) {
+int emit(Outcome&& outcome, std::FILE* out, std::FILE* err) {
   if (!outcome.out.empty()) std::fwrite(outcome.out.data(), 1, outcome.out.size(), out);
   if (!outcome.err.empty()) {
     // Keep the two streams in input order when they share a terminal.
@@ -20,6 +20,7 @@ int emit(const Outcome& outcome, std::FILE* out, std::FILE* err) {
     std::fwrite(outcome.err.data(), 1, outcome.err.size(), err);
     std::fflush(err);
   }
+  recycle_output(std::move(outcome.out));
   return outcome.status;
 }
 
@@ -66,7 +67,7 @@ int run_in_order(std::size_t count, unsigned jobs, const std::function<Outcome(s
       if (results[printed]) outcome = std::exchange(results[printed], std::nullopt);
     }
     if (outcome) {
-      status = std::max(status, emit(*outcome, out, err));
+      status = std::max(status, emit(std::move(*outcome), out, err));
       ++printed;
     } else if (const std::size_t i = next++; i < count) {
       publish(i, work(i));

@@ -18,6 +18,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@
 #include <utility>
 
 #include "brix/brix.hpp"
+#include "latin1.hpp"
 
 namespace {
 
@@ -166,8 +168,11 @@ bool bind_arguments(const char* function, const char* const (&names)[N], PyObjec
   return false;
 }
 
-// The UTF-8 form of a str argument. The bytes object is kept alive rather than
-// copied, because BRIX texts may be large.
+// The UTF-8 form of a str argument. A str whose characters are all below
+// U+0100, as BRIX texts almost always are, is taken out as Latin-1, which the
+// interpreter hands over in one copy, and widened here if it is not ASCII;
+// taking out UTF-8 costs the interpreter several times as long. Any other str
+// is encoded by the interpreter.
 class Utf8Arg {
  public:
   bool convert(PyObject* object, const char* parameter) {
@@ -175,9 +180,26 @@ class Utf8Arg {
       raise_cast_error(parameter, object, "str");
       return false;
     }
-    // A lone surrogate raises the interpreter's UnicodeEncodeError here.
-    bytes_ = Ref(PyUnicode_AsUTF8String(object));
-    if (!bytes_) return false;
+    bytes_ = Ref(PyUnicode_AsLatin1String(object));
+    if (!bytes_) {
+      if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
+      PyErr_Clear();
+      // A lone surrogate raises the interpreter's UnicodeEncodeError here.
+      bytes_ = Ref(PyUnicode_AsUTF8String(object));
+      return bytes_ && view_bytes();
+    }
+    if (!view_bytes()) return false;
+    if (rediriziv::next_non_ascii(text_.data(), 0, text_.size()) == text_.size()) return true;
+    widened_ = std::make_unique_for_overwrite<char[]>(2 * text_.size());
+    text_ = std::string_view(widened_.get(), rediriziv::latin1_to_utf8(text_, widened_.get()));
+    bytes_ = Ref();
+    return true;
+  }
+
+  std::string_view text() const { return text_; }
+
+ private:
+  bool view_bytes() {
     char* data = nullptr;
     Py_ssize_t size = 0;
     if (PyBytes_AsStringAndSize(bytes_.get(), &data, &size) < 0) return false;
@@ -185,10 +207,8 @@ class Utf8Arg {
     return true;
   }
 
-  std::string_view text() const { return text_; }
-
- private:
   Ref bytes_;
+  std::unique_ptr<char[]> widened_;
   std::string_view text_;
 };
 
@@ -214,6 +234,20 @@ bool convert_externals(PyObject* object, std::unordered_map<std::string, std::st
 // ---------------------------------------------------------------------------
 // The BRIX type
 
+// The str of a UTF-8 text, made by the fastest way the text allows: an ASCII
+// text is decoded as UTF-8 (one pass), a text of characters below U+0100 is
+// narrowed in place and made from Latin-1 (about half the time of decoding
+// it), any other text is decoded as UTF-8. The text is widened back should
+// the str not be made, so that it is changed only by a successful call.
+PyObject* new_str_narrowing(std::string& text) {
+  const std::size_t size = text.size();
+  std::optional<std::size_t> narrow = rediriziv::utf8_to_latin1_in_place(text.data(), size);
+  if (!narrow || *narrow == size) return new_str(text);
+  PyObject* result = PyUnicode_DecodeLatin1(text.data(), static_cast<Py_ssize_t>(*narrow), nullptr);
+  if (result == nullptr) rediriziv::latin1_to_utf8_in_place(text.data(), *narrow, size);
+  return result;
+}
+
 struct ModuleState {
   PyObject* brix_type;
 };
@@ -222,12 +256,67 @@ ModuleState& state_of(PyObject* module) {
   return *static_cast<ModuleState*>(PyModule_GetState(module));
 }
 
-struct BrixObject {
-  PyObject_HEAD brix::ParseResult* result;
+// The buffer the next document is written into. json() hands an instance's
+// buffer back once the str is made, so that a loop of parse(...).json()
+// writes every document into memory that is already allocated and touched:
+// the page faults of a fresh 16 MB buffer cost about a third as much as the
+// conversion of the 4 MiB text that fills it. One buffer is kept, of at most
+// kKeptJsonCapacity; the interpreter lock serialises its users.
+std::string spare_json;
+constexpr std::size_t kKeptJsonCapacity = std::size_t{32} << 20;
+
+void give_back_json_buffer(std::string&& buffer) {
+  if (buffer.capacity() > kKeptJsonCapacity || buffer.capacity() <= spare_json.capacity()) return;
+  buffer.clear();
+  spare_json.swap(buffer);
+}
+
+// What a BRIX instance holds. Parsing writes the compact JSON at once, by the
+// library's direct conversion, because json() is what callers want. The
+// ParseResult behind json_pretty() and str() is built from the source text
+// only when one of them first needs it.
+struct Parsed {
+  // The compact JSON, until json() has turned it into `json_text`.
+  std::string json;
+  Ref json_text;
+  // The text that was parsed, held as the caller's str (a copy of a subclass
+  // of str, whose attributes could otherwise refer back to this instance in a
+  // cycle nobody collects), and the extern values, until `result` is built
+  // from them.
+  Ref source;
+  brix::ExternValues externals;
+  std::optional<brix::ParseResult> result;
 };
 
-const brix::ParseResult& result_of(PyObject* self) {
-  return *reinterpret_cast<BrixObject*>(self)->result;
+struct BrixObject {
+  PyObject_HEAD Parsed* parsed;
+};
+
+Parsed& parsed_of(PyObject* self) {
+  return *reinterpret_cast<BrixObject*>(self)->parsed;
+}
+
+// The ParseResult of the instance, built on first use; null with an exception
+// set when it cannot be built.
+const brix::ParseResult* result_of(PyObject* self) {
+  Parsed& parsed = parsed_of(self);
+  if (parsed.result) return &*parsed.result;
+
+  Utf8Arg text;
+  if (!text.convert(parsed.source.get(), "brix")) return nullptr;
+  // The values are copied rather than moved, so that a failure leaves the
+  // instance as it was.
+  brix::Result<brix::ParseResult> built = brix::parse_with_externals(text.text(), parsed.externals);
+  if (!built) {
+    // The same text and values were converted to JSON without an error.
+    PyErr_Format(PyExc_RuntimeError, "the parsed file could not be parsed again: %s",
+                 built.error().to_string().c_str());
+    return nullptr;
+  }
+  parsed.result.emplace(std::move(built).value());
+  parsed.source = Ref();
+  brix::ExternValues().swap(parsed.externals);
+  return &*parsed.result;
 }
 
 // Instances come only from parse() and parse_with_externals(). Before 3.10 a
@@ -239,69 +328,96 @@ PyObject* brix_new(PyTypeObject*, PyObject*, PyObject*) {
 
 void brix_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
-  delete reinterpret_cast<BrixObject*>(self)->result;
+  Parsed* parsed = reinterpret_cast<BrixObject*>(self)->parsed;
+  give_back_json_buffer(std::move(parsed->json));
+  delete parsed;
   auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_slot(self);
   // Instances of a heap type hold a reference to it.
   Py_DECREF(type);
 }
 
-PyObject* brix_wrap(PyObject* module, brix::ParseResult&& result) {
-  auto owned = std::make_unique<brix::ParseResult>(std::move(result));
+PyObject* brix_wrap(PyObject* module, std::unique_ptr<Parsed> parsed) {
   auto* type = reinterpret_cast<PyTypeObject*>(state_of(module).brix_type);
   PyObject* self = PyType_GenericAlloc(type, 0);
   if (self == nullptr) return nullptr;
-  reinterpret_cast<BrixObject*>(self)->result = owned.release();
+  reinterpret_cast<BrixObject*>(self)->parsed = parsed.release();
   return self;
 }
 
-PyObject* brix_from_result(PyObject* module, brix::Result<brix::ParseResult>&& parsed) {
-  if (!parsed) {
-    raise_value_error(parsed.error().to_string());
+// Parses `text`, the UTF-8 form of the argument `source`, into a new instance.
+PyObject* brix_from_text(PyObject* module, PyObject* source, Utf8Arg& text,
+                         brix::ExternValues&& externals) {
+  // A document is commonly one to four times as long as its text. Room for
+  // four times spares the copies of growing the buffer, and what is not
+  // written is never touched.
+  std::string buffer = std::exchange(spare_json, {});
+  buffer.reserve(4 * text.text().size());
+  brix::Result<std::size_t> written = brix::parse_to_json(text.text(), externals, buffer);
+  if (!written) {
+    give_back_json_buffer(std::move(buffer));
+    raise_value_error(written.error().to_string());
     return nullptr;
   }
-  return brix_wrap(module, std::move(parsed).value());
+  auto parsed = std::make_unique<Parsed>();
+  // The instance may keep its document for long, so a buffer mostly empty
+  // (a larger document's, or reserved for one) stays here for the next.
+  if (buffer.capacity() > 2 * buffer.size()) {
+    parsed->json.assign(buffer);
+    give_back_json_buffer(std::move(buffer));
+  } else {
+    parsed->json = std::move(buffer);
+  }
+  parsed->source = Ref(PyUnicode_FromObject(source));
+  if (!parsed->source) return nullptr;
+  parsed->externals = std::move(externals);
+  return brix_wrap(module, std::move(parsed));
 }
 
-PyObject* brix_version(PyObject* self, PyObject*) {
-  return new_str(result_of(self).parsed_brix_file.version);
+PyObject* brix_version(PyObject*, PyObject*) {
+  return new_str(brix::VERSION);
 }
 
-// One buffer serves every json() and json_pretty() call, since the
-// interpreter lock serialises them; a buffer grown by an unusually large
-// document is given back rather than kept for the life of the process.
-std::string json_buffer;
-constexpr std::size_t kKeptJsonCapacity = std::size_t{1} << 20;
-
-template <class Write>
-PyObject* json_text(PyObject* self, Write write, std::size_t expected_size = 0) {
+// The str is kept, so a second call returns the same object, and the UTF-8
+// buffer is given back as soon as the str exists.
+PyObject* brix_json(PyObject* self, PyObject*) {
   return guarded([&]() -> PyObject* {
-    json_buffer.clear();
-    json_buffer.reserve(expected_size);
-    write(result_of(self).parsed_brix_file, json_buffer);
-    PyObject* text = new_str(json_buffer);
-    if (json_buffer.capacity() > kKeptJsonCapacity) std::string().swap(json_buffer);
+    Parsed& parsed = parsed_of(self);
+    if (!parsed.json_text) {
+      parsed.json_text = Ref(new_str_narrowing(parsed.json));
+      if (!parsed.json_text) return nullptr;
+      give_back_json_buffer(std::move(parsed.json));
+      std::string().swap(parsed.json);
+    }
+    Py_INCREF(parsed.json_text.get());
+    return parsed.json_text.get();
+  });
+}
+
+// One buffer serves every json_pretty() call, since the interpreter lock
+// serialises them; a buffer grown by an unusually large document is given
+// back rather than kept for the life of the process.
+std::string pretty_buffer;
+constexpr std::size_t kKeptPrettyCapacity = std::size_t{1} << 20;
+
+PyObject* brix_json_pretty(PyObject* self, PyObject*) {
+  return guarded([&]() -> PyObject* {
+    const brix::ParseResult* result = result_of(self);
+    if (result == nullptr) return nullptr;
+    pretty_buffer.clear();
+    brix::write_json_pretty(result->parsed_brix_file, pretty_buffer);
+    PyObject* text = new_str_narrowing(pretty_buffer);
+    if (pretty_buffer.capacity() > kKeptPrettyCapacity) std::string().swap(pretty_buffer);
     return text;
   });
 }
 
-// The compact document is sized first, so the buffer is allocated once at
-// its final size: growing it a doubling at a time would copy the text again
-// and touch half as much fresh memory once more.
-PyObject* brix_json(PyObject* self, PyObject*) {
-  return json_text(
-      self, [](const brix::BRIXQueryFile& file, std::string& out) { brix::write_json(file, out); },
-      brix::json_size(result_of(self).parsed_brix_file));
-}
-
-PyObject* brix_json_pretty(PyObject* self, PyObject*) {
-  return json_text(self, [](const brix::BRIXQueryFile& file, std::string& out) {
-    brix::write_json_pretty(file, out);
-  });
-}
-
 PyObject* brix_str(PyObject* self) {
-  return guarded([&] { return new_str(brix::diagnostic_text(result_of(self))); });
+  return guarded([&]() -> PyObject* {
+    const brix::ParseResult* result = result_of(self);
+    if (result == nullptr) return nullptr;
+    return new_str(brix::diagnostic_text(*result));
+  });
 }
 
 PyMethodDef brix_methods[] = {
@@ -334,7 +450,7 @@ PyObject* rediriziv_parse(PyObject* module, PyObject* args, PyObject* kwargs) {
     if (!bind_arguments("parse", names, args, kwargs, argv)) return nullptr;
     Utf8Arg text;
     if (!text.convert(argv[0], "brix")) return nullptr;
-    return brix_from_result(module, brix::parse(text.text()));
+    return brix_from_text(module, argv[0], text, {});
   });
 }
 
@@ -358,7 +474,7 @@ PyObject* rediriziv_parse_with_externals(PyObject* module, PyObject* args, PyObj
       }
       externals.insert_or_assign(name, std::move(value).value());
     }
-    return brix_from_result(module, brix::parse_with_externals(text.text(), std::move(externals)));
+    return brix_from_text(module, argv[0], text, std::move(externals));
   });
 }
 

@@ -216,6 +216,24 @@ def test_check_many_files_on_several_threads_keeps_input_order(brix, files):
     assert failed == [n for n in named if named[n] == TOO_LARGE]
 
 
+def test_many_documents_are_printed_whole_and_in_input_order(brix, files):
+    # Larger and smaller documents alternate with errors, so that a document
+    # written over what an earlier one left would show.
+    one = VALID_JSON[len('{"version":"0.1.12","requirements":[') : -len("]}")]
+    counts = [(i * 7) % 40 if i % 5 else None for i in range(60)]
+    named = {f"f{i:02}.brix": ZERO if n is None else VALID * n for i, n in enumerate(counts)}
+    files(named)
+    for jobs in ("1", "4"):
+        status, out, err = brix("--jobs", jobs, *named)
+        assert status == 1
+        assert out.splitlines() == [
+            '{"version":"0.1.12","requirements":[' + ",".join([one] * n) + "]}"
+            for n in counts
+            if n is not None
+        ]
+        assert err == "".join(ZERO_TEXT.replace("major.brix", name) for name in named if named[name] == ZERO)
+
+
 def test_colour_decorates_without_changing_the_text(brix, files):
     files({"major.brix": ZERO})
     status, _, err = brix("--color=always", "major.brix")
