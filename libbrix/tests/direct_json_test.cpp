@@ -306,6 +306,11 @@ TEST(DirectJson, DeepNestingIsTakenOverAndTheDocumentStaysWhole) {
                           " : \"b\";\nSELECT 1 FROM MATH 1010 : \"c\";";
   EXPECT_EQ(convert(two).resume, 0u);
   EXPECT_EQ(expect_like_model(two), "");
+  // A deep value assigned after the stop, then used.
+  const std::string deep_value = "$a = 1;\n$d = [" + nested(150, "CSCI 1010") +
+                                 "];\nSELECT 1 FROM [$d, SELECT 1 FROM $d] : \"d\";";
+  EXPECT_EQ(convert(deep_value).resume, 7u);
+  EXPECT_EQ(expect_like_model(deep_value), "");
   // Past the grammar's bound the takeover gives its report.
   const std::string too_deep = "$a = 1;\n" + nested(300, "CSCI 1010") + " : \"x\";";
   EXPECT_EQ(expect_like_model(too_deep),
