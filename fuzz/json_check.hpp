@@ -702,4 +702,25 @@ inline void check_error(const ErrorChain& error, std::optional<std::string_view>
   }
 }
 
+// The one-pass JSON path against the model path: the same bytes appended
+// after what `out` held, or the same error with `out` left as it was.
+inline void check_parse_to_json(std::string_view text, const ExternValues& externals,
+                                const Result<ParseResult>& model) {
+  const std::string prefix = "[prior]";
+  std::string out = prefix;
+  Result<std::size_t> direct = parse_to_json(text, externals, out);
+  check(direct.ok() == model.ok(), "parse_to_json fails exactly when the model path does");
+  if (model.ok()) {
+    std::string expected = prefix;
+    write_json(model->parsed_brix_file, expected);
+    check(out == expected, "parse_to_json appends the model path's JSON");
+    check(*direct == expected.size() - prefix.size(), "parse_to_json counts what it appended");
+  } else {
+    check(direct.error() == model.error(), "parse_to_json gives the model path's error");
+    check(direct.error().to_string() == model.error().to_string(),
+          "parse_to_json renders the model path's error");
+    check(out == prefix, "parse_to_json leaves out as it was on error");
+  }
+}
+
 }  // namespace brix::fuzz

@@ -1081,23 +1081,31 @@ std::optional<VarValue> DirectConverter::binding(std::string_view name) const {
   const Binding* b = impl_->table.find(name);
   if (b == nullptr) return std::nullopt;
   const std::string_view json(impl_->arena_text.data() + b->fragment, b->fragment_size);
+  // Built in the optional it is returned in: moving a VarValue into one
+  // makes GCC warn (wrongly) of an uninitialised read when optimising.
+  std::optional<VarValue> value(std::in_place);
   switch (b->kind) {
     case Kind::SelectorList:
-      return VarValue{VarValue::SelectorList{read_selectors(json)}};
+      value->value = VarValue::SelectorList{read_selectors(json)};
+      break;
     case Kind::Selector: {
       std::vector<Selector> one = read_selectors(json);
       if (one.size() != 1) return std::nullopt;
-      return VarValue{std::move(one.front())};
+      value->value = std::move(one.front());
+      break;
     }
     case Kind::Quantity:
-      if (b->many) return VarValue{Quantity{Quantity::Many{b->low, b->high}}};
-      return VarValue{Quantity{Quantity::Single{b->low}}};
+      value->value =
+          b->many ? Quantity{Quantity::Many{b->low, b->high}} : Quantity{Quantity::Single{b->low}};
+      break;
     case Kind::String:
-      return VarValue{VarValue::String{Text(read_json_string(json))}};
+      value->value = VarValue::String{Text(read_json_string(json))};
+      break;
     case Kind::Class:
-      return VarValue{read_course(json)};
+      value->value = read_course(json);
+      break;
   }
-  return std::nullopt;
+  return value;
 }
 
 }  // namespace brix::detail
