@@ -348,11 +348,8 @@ PyObject* brix_wrap(PyObject* module, std::unique_ptr<Parsed> parsed) {
 // Parses `text`, the UTF-8 form of the argument `source`, into a new instance.
 PyObject* brix_from_text(PyObject* module, PyObject* source, Utf8Arg& text,
                          brix::ExternValues&& externals) {
-  // A document is commonly one to four times as long as its text. Room for
-  // four times spares the copies of growing the buffer, and what is not
-  // written is never touched.
+  // parse_to_json makes room for a typical document at once.
   std::string buffer = std::exchange(spare_json, {});
-  buffer.reserve(4 * text.text().size());
   brix::Result<std::size_t> written = brix::parse_to_json(text.text(), externals, buffer);
   if (!written) {
     give_back_json_buffer(std::move(buffer));

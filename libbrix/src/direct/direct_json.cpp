@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <random>
+#include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <vector>
 
 #include "direct/fragment_reader.hpp"
 #include "lib/utf8.hpp"
@@ -25,13 +30,32 @@ namespace {
 // left to the full parser, which knows the exact bound and its report.
 constexpr int kMaxDepth = 128;
 
+// Asks for huge pages behind a large stretch of memory not yet touched, where
+// the system grants them on request: writing a 64 MB document into fresh
+// memory otherwise takes 16,000 page faults, about 1.3 µs each on these
+// machines, more than the conversion itself.
+void advise_huge_pages(char* begin, std::size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  if (size < 4 * kHuge) return;
+  const auto from = (reinterpret_cast<std::uintptr_t>(begin) + kHuge - 1) & ~(kHuge - 1);
+  const auto to = (reinterpret_cast<std::uintptr_t>(begin) + size) & ~(kHuge - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)begin;
+  (void)size;
+#endif
+}
+
 // Output written through a raw pointer into the string's own storage: each
 // piece is plain stores after one bounds test. Room is added a chunk at a
 // time, so the zeroing that std::string::resize does touches memory that is
 // about to be written anyway, while it is still in the cache.
 class Buffer {
  public:
-  explicit Buffer(std::string& s) : s_(&s), p_(s.data() + s.size()), lim_(p_) {}
+  explicit Buffer(std::string& s) : s_(&s), p_(s.data() + s.size()), lim_(p_) {
+    advise_huge_pages(s.data() + s.size(), s.capacity() - s.size());
+  }
 
   BRIX_INLINE char* room(std::size_t n) {
     if (static_cast<std::size_t>(lim_ - p_) < n) [[unlikely]]
@@ -53,7 +77,12 @@ class Buffer {
 
   [[gnu::noinline]] void grow(std::size_t n) {
     const std::size_t used = size();
-    s_->resize(std::max(s_->size(), used + n) + kChunk);
+    const std::size_t wanted = std::max(s_->size(), used + n) + kChunk;
+    if (wanted > s_->capacity()) {
+      s_->reserve(std::max(wanted, 2 * s_->capacity()));
+      advise_huge_pages(s_->data() + s_->size(), s_->capacity() - s_->size());
+    }
+    s_->resize(wanted);
     p_ = s_->data() + used;
     lim_ = s_->data() + s_->size();
   }

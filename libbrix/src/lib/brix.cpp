@@ -145,6 +145,10 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
                                   std::string& out) {
   const std::size_t before = out.size();
   if (text.size() < std::numeric_limits<std::uint32_t>::max()) {
+    // Documents are commonly one to four times as long as their text: room
+    // for that at once spares copying the document as it grows. Room that
+    // is not written is never touched.
+    out.reserve(before + 4 * text.size());
     detail::DirectConverter converter(text, externals);
     if (converter.run(out)) return out.size() - before;
     const detail::DirectStop& stop = converter.stop();
