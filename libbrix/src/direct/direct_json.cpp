@@ -16,6 +16,7 @@
 
 #include "direct/fragment_reader.hpp"
 #include "lib/utf8.hpp"
+#include "model/json_escapes.hpp"
 #include "model/json_pieces.hpp"
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
@@ -176,23 +177,6 @@ BRIX_INLINE bool is_layout_start(unsigned char c) {
 BRIX_INLINE bool is_department_char(unsigned char c) {
   return static_cast<unsigned char>(c - 'A') < 26 || c == '&';
 }
-
-// For each byte: 0 when a JSON string holds it as it is, otherwise the
-// character after the backslash of its escape ('u' for the "\u00XX" form).
-constexpr std::array<char, 256> kEscapes = [] {
-  std::array<char, 256> table{};
-  for (std::size_t c = 0; c < 0x20; ++c) table[c] = 'u';
-  table['\b'] = 'b';
-  table['\t'] = 't';
-  table['\n'] = 'n';
-  table['\f'] = 'f';
-  table['\r'] = 'r';
-  table['"'] = '"';
-  table['\\'] = '\\';
-  return table;
-}();
-
-constexpr char kHexDigits[] = "0123456789abcdef";
 
 // The first byte in [q, e) that a JSON string cannot hold as it is: a
 // control character, '"' or '\\'. Clears `ascii` when a byte on the way is
@@ -617,8 +601,8 @@ bool DirectConverter::Impl::string_literal(Buffer& o, std::size_t& text_size) {
       if (special == q) break;
       const auto c = static_cast<unsigned char>(*special);
       *w++ = '\\';
-      *w++ = kEscapes[c];
-      if (kEscapes[c] == 'u') {
+      *w++ = kJsonEscapes[c];
+      if (kJsonEscapes[c] == 'u') {
         *w++ = '0';
         *w++ = '0';
         *w++ = kHexDigits[c >> 4];

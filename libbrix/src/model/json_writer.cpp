@@ -14,27 +14,14 @@
 #include <vector>
 
 #include "brix/brix.hpp"
+#include "model/json_escapes.hpp"
 #include "model/json_pieces.hpp"
 
 namespace brix {
 namespace {
 
-// For each byte: 0 when it is copied as is, otherwise the character that
-// follows the backslash in its escape ('u' for the "\u00XX" form).
-constexpr std::array<char, 256> kEscapes = [] {
-  std::array<char, 256> table{};
-  for (std::size_t c = 0; c < 0x20; ++c) table[c] = 'u';
-  table['\b'] = 'b';
-  table['\t'] = 't';
-  table['\n'] = 'n';
-  table['\f'] = 'f';
-  table['\r'] = 'r';
-  table['"'] = '"';
-  table['\\'] = '\\';
-  return table;
-}();
-
-constexpr char kHexDigits[] = "0123456789abcdef";
+using detail::kHexDigits;
+using detail::kJsonEscapes;
 
 // Whether any of the eight bytes of w might need an escape (a control
 // character, '"' or '\\'). It may answer yes wrongly (a borrow can mark a
@@ -60,7 +47,7 @@ inline bool plain_text(std::string_view text) {
     if (may_need_escape(w)) return false;
   }
   for (; n > 0; ++p, --n) {
-    if (kEscapes[static_cast<unsigned char>(*p)] != 0) return false;
+    if (kJsonEscapes[static_cast<unsigned char>(*p)] != 0) return false;
   }
   return true;
 }
@@ -108,7 +95,7 @@ class Counter {
     size_ += 2 + value.size();
     if (plain_text(value)) return;
     for (char c : value) {
-      const char escape = kEscapes[static_cast<unsigned char>(c)];
+      const char escape = kJsonEscapes[static_cast<unsigned char>(c)];
       if (escape != 0) size_ += escape == 'u' ? 5 : 1;
     }
   }
@@ -195,7 +182,7 @@ class Writer {
   void escaped(std::string_view value) {
     for (char c : value) {
       const auto byte = static_cast<unsigned char>(c);
-      const char escape = kEscapes[byte];
+      const char escape = kJsonEscapes[byte];
       room(6);
       if (escape == 0) {
         *p_++ = c;

@@ -55,6 +55,21 @@ bool measure_selectors(std::span<const Selector> selectors, int level, const Siz
   return true;
 }
 
+// What one copy of `value` adds, as far as `cap` lets the walk go.
+Size measure_value(const VarValue& value, const Size& cap) {
+  Size size;
+  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
+    measure_selectors(list->selectors, 0, cap, size);
+  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
+    measure_selectors(std::span<const Selector>(selector, 1), 0, cap, size);
+  } else if (std::holds_alternative<Class>(value.value)) {
+    size.selectors = 1;
+  } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
+    size.text = text->value.size();
+  }
+  return size;
+}
+
 ErrorChain report(Pair variable, std::string message) {
   return ErrorChain::from_report(Error::new_from_span(CustomError{std::move(message)},
                                                       variable.input(), variable.start(),
@@ -76,18 +91,7 @@ CopySize ExpansionMeter::measure(const VarValue& value) {
   constexpr std::size_t kNoLimit = ~std::size_t{0};
   // Values are bounded by the nesting limit wherever they come from, so the
   // depth cap only keeps the walk's recursion as shallow as the build's.
-  const Size cap{kNoLimit, kNoLimit, MAX_NESTING + 1};
-  Size size;
-  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
-    measure_selectors(list->selectors, 0, cap, size);
-  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
-    measure_selectors(std::span<const Selector>(selector, 1), 0, cap, size);
-  } else if (std::holds_alternative<Class>(value.value)) {
-    size.selectors = 1;
-  } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
-    size.text = text->value.size();
-  }
-  return size;
+  return measure_value(value, Size{kNoLimit, kNoLimit, MAX_NESTING + 1});
 }
 
 std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair variable) {
@@ -95,17 +99,7 @@ std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair var
   const std::size_t text_limit = ExpansionMeter::text_limit(variable.input().size());
   const Size cap{selector_limit - std::min(selectors_, selector_limit),
                  text_limit - std::min(text_bytes_, text_limit), MAX_NESTING - nesting};
-  Size size;
-  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
-    measure_selectors(list->selectors, 0, cap, size);
-  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
-    measure_selectors(std::span<const Selector>(selector, 1), 0, cap, size);
-  } else if (std::holds_alternative<Class>(value.value)) {
-    size.selectors = 1;
-  } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
-    size.text = text->value.size();
-  }
-
+  const Size size = measure_value(value, cap);
   const std::string name(variable.as_str());
   if (size.depth > cap.depth) {
     return report(variable, "variable `" + name + "` nests queries too deeply (the limit is " +
