@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -272,8 +273,17 @@ struct Binding {
 // can be written in advance to make every name collide.
 std::uint64_t hash_seed() {
   static const std::uint64_t seed = [] {
-    std::random_device device;
-    return (std::uint64_t{device()} << 32) ^ device();
+    // Where the system has no random device, the stack's address (moved by
+    // address-space randomisation) and the clock still vary by process.
+    std::uint64_t value =
+        reinterpret_cast<std::uintptr_t>(&value) ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    try {
+      std::random_device device;
+      value ^= (std::uint64_t{device()} << 32) ^ device();
+    } catch (...) {
+    }
+    return value;
   }();
   return seed;
 }
