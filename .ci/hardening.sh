@@ -52,11 +52,15 @@ mkdir -p "$crashes"
 failed=0
 for target in parse parse_with_externals parse_extern_value; do
   # New inputs go to the first directory, so the committed corpus stays as it is.
+  # A 4 KiB input may legitimately expand to a million selectors, which the
+  # oracle then holds as a tree, compact and indented JSON and the one-pass
+  # output at once; under AddressSanitizer that peaks near 2 GB, so the
+  # memory limit leaves room above it.
   work=build/fuzz-corpus/$target
   mkdir -p "$work"
   echo "-- ${target}_fuzzer"
   if ! "$build/fuzz/${target}_fuzzer" -dict=fuzz/brix.dict -max_total_time="$fuzz_seconds" \
-    -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -max_len=4096 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$crashes/$target-" "$work" "fuzz/corpus/$target" \
     >"$crashes/$target.log" 2>&1; then
     failed=1
