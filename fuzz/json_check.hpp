@@ -31,17 +31,20 @@ inline void check(bool ok, const char* what) {
   if (!ok) fail(what);
 }
 
-struct JsonReaderHex {
-  static int of(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
-};
+inline int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// JSON's two-character escapes: the letter after the backslash, and the
+// character it stands for at the same index.
+constexpr std::string_view kJsonEscapeLetters = "\"\\/bfnrt";
+constexpr std::string_view kJsonEscaped = "\"\\/\b\f\n\r\t";
 
 struct Json {
-  enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
+  enum class Kind { Bool, Number, String, Array, Object } kind = Kind::Bool;
   bool boolean = false;
   std::uint64_t number = 0;
   std::string text;
@@ -81,12 +84,6 @@ class JsonReader {
     }
     return false;
   }
-  static int hex(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
   std::optional<std::string> string() {
     if (!eat('"')) return std::nullopt;
     std::string out;
@@ -100,47 +97,20 @@ class JsonReader {
       }
       if (i_ >= s_.size()) return std::nullopt;
       char e = s_[i_++];
-      switch (e) {
-        case '"':
-          out += '"';
-          break;
-        case '\\':
-          out += '\\';
-          break;
-        case '/':
-          out += '/';
-          break;
-        case 'b':
-          out += '\b';
-          break;
-        case 'f':
-          out += '\f';
-          break;
-        case 'n':
-          out += '\n';
-          break;
-        case 'r':
-          out += '\r';
-          break;
-        case 't':
-          out += '\t';
-          break;
-        case 'u': {
-          if (i_ + 4 > s_.size()) return std::nullopt;
-          int v = 0;
-          for (int k = 0; k < 4; ++k) {
-            int h = hex(s_[i_++]);
-            if (h < 0) return std::nullopt;
-            v = v * 16 + h;
-          }
-          // The encoder only escapes control bytes this way.
-          if (v >= 0x20) return std::nullopt;
-          out += static_cast<char>(v);
-          break;
-        }
-        default:
-          return std::nullopt;
+      if (std::size_t k = kJsonEscapeLetters.find(e); k != std::string_view::npos) {
+        out += kJsonEscaped[k];
+        continue;
       }
+      if (e != 'u' || i_ + 4 > s_.size()) return std::nullopt;
+      int v = 0;
+      for (int k = 0; k < 4; ++k) {
+        int h = hex_digit(s_[i_++]);
+        if (h < 0) return std::nullopt;
+        v = v * 16 + h;
+      }
+      // The encoder only escapes control bytes this way.
+      if (v >= 0x20) return std::nullopt;
+      out += static_cast<char>(v);
     }
     return std::nullopt;
   }
@@ -205,36 +175,15 @@ inline void write_string(std::string& out, const std::string& s) {
   out += '"';
   for (char ch : s) {
     auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out += hexdigits[c >> 4];
-          out += hexdigits[c & 15];
-        } else {
-          out += ch;
-        }
+    if (std::size_t k = kJsonEscaped.find(ch); k != std::string_view::npos && ch != '/') {
+      out += '\\';
+      out += kJsonEscapeLetters[k];
+    } else if (c < 0x20) {
+      out += "\\u00";
+      out += hexdigits[c >> 4];
+      out += hexdigits[c & 15];
+    } else {
+      out += ch;
     }
   }
   out += '"';
@@ -248,9 +197,6 @@ inline void write(std::string& out, const Json& v, int indent, int depth = 0) {
     out.append(static_cast<std::size_t>(2 * d), ' ');
   };
   switch (v.kind) {
-    case Json::Kind::Null:
-      out += "null";
-      break;
     case Json::Kind::Bool:
       out += v.boolean ? "true" : "false";
       break;
@@ -261,31 +207,22 @@ inline void write(std::string& out, const Json& v, int indent, int depth = 0) {
       write_string(out, v.text);
       break;
     case Json::Kind::Array:
-      if (v.items.empty()) {
-        out += "[]";
-        break;
-      }
-      out += '[';
-      for (std::size_t i = 0; i < v.items.size(); ++i) {
+    case Json::Kind::Object: {
+      const bool object = v.kind == Json::Kind::Object;
+      const std::size_t n = object ? v.keys.size() : v.items.size();
+      out += object ? '{' : '[';
+      for (std::size_t i = 0; i < n; ++i) {
         if (i) out += ',';
         newline(depth + 1);
-        write(out, v.items[i], indent, depth + 1);
+        if (object) {
+          write_string(out, v.keys[i]);
+          out += indent < 0 ? ":" : ": ";
+        }
+        write(out, object ? v.values[i] : v.items[i], indent, depth + 1);
       }
-      newline(depth);
-      out += ']';
-      break;
-    case Json::Kind::Object:
-      out += '{';
-      for (std::size_t i = 0; i < v.keys.size(); ++i) {
-        if (i) out += ',';
-        newline(depth + 1);
-        write_string(out, v.keys[i]);
-        out += indent < 0 ? ":" : ": ";
-        write(out, v.values[i], indent, depth + 1);
-      }
-      newline(depth);
-      out += '}';
-      break;
+      if (n) newline(depth);
+      out += object ? '}' : ']';
+    }
   }
 }
 
@@ -407,6 +344,10 @@ inline void append_utf8(std::string& out, std::uint32_t c) {
   }
 }
 
+// The text form's two-character escapes, as for JSON above.
+constexpr std::string_view kTextEscapeLetters = "trn0\"\\";
+constexpr std::string_view kTextEscaped("\t\r\n\0\"\\", 6);
+
 // Undoes the text form's escapes; nothing if an escape is malformed or an
 // ASCII character is escaped other than as the text form demands.
 inline std::optional<std::string> unescape_text(std::string_view quoted) {
@@ -421,48 +362,28 @@ inline std::optional<std::string> unescape_text(std::string_view quoted) {
       continue;
     }
     if (++i >= s.size()) return std::nullopt;
-    switch (s[i]) {
-      case 't':
-        out += '\t';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case '0':
-        out += '\0';
-        break;
-      case '"':
-        out += '"';
-        break;
-      case '\\':
-        out += '\\';
-        break;
-      case 'u': {
-        if (++i >= s.size() || s[i] != '{') return std::nullopt;
-        std::uint32_t v = 0;
-        std::size_t digits = 0;
-        int h = 0;
-        while (++i < s.size() && (h = JsonReaderHex::of(s[i])) >= 0 && !(h >= 10 && s[i] < 'a')) {
-          if (digits == 0 && h == 0 && i + 1 < s.size() && s[i + 1] != '}') return std::nullopt;
-          v = v * 16 + static_cast<std::uint32_t>(h);
-          if (++digits > 6) return std::nullopt;
-        }
-        if (i >= s.size() || s[i] != '}' || digits == 0 || v > 0x10FFFF) return std::nullopt;
-        if (v >= 0xD800 && v <= 0xDFFF) return std::nullopt;
-        // Characters with an escape of their own and printable ASCII are
-        // never written this way.
-        if (v == '\t' || v == '\r' || v == '\n' || v == 0 || (v >= 0x20 && v < 0x7F)) {
-          return std::nullopt;
-        }
-        append_utf8(out, v);
-        break;
-      }
-      default:
-        return std::nullopt;
+    if (std::size_t k = kTextEscapeLetters.find(s[i]); k != std::string_view::npos) {
+      out += kTextEscaped[k];
+      continue;
     }
+    // \u{...}: one to six lowercase hex digits without leading zeros.
+    if (s[i] != 'u' || ++i >= s.size() || s[i] != '{') return std::nullopt;
+    std::uint32_t v = 0;
+    std::size_t digits = 0;
+    int h = 0;
+    while (++i < s.size() && (h = hex_digit(s[i])) >= 0 && !(h >= 10 && s[i] < 'a')) {
+      if (digits == 0 && h == 0 && i + 1 < s.size() && s[i + 1] != '}') return std::nullopt;
+      v = v * 16 + static_cast<std::uint32_t>(h);
+      if (++digits > 6) return std::nullopt;
+    }
+    if (i >= s.size() || s[i] != '}' || digits == 0 || v > 0x10FFFF) return std::nullopt;
+    // Surrogates are no characters; characters with an escape of their own
+    // and printable ASCII are never written this way.
+    if ((v >= 0xD800 && v <= 0xDFFF) || v == '\t' || v == '\r' || v == '\n' || v == 0 ||
+        (v >= 0x20 && v < 0x7F)) {
+      return std::nullopt;
+    }
+    append_utf8(out, v);
   }
   return out;
 }
@@ -479,14 +400,10 @@ inline std::string text_form(const std::string& value) {
   return quoted;
 }
 
-inline std::string number_form(const Json& v) {
-  return std::to_string(u16(v));
-}
-
 inline std::string class_form(const Json& v) {
   check(v.at("lab").kind == Json::Kind::Bool, "lab is a bool");
   return "Class { department_id: " + text_form(text(v.at("department_id"))) +
-         ", course_number: " + number_form(v.at("course_number")) +
+         ", course_number: " + std::to_string(u16(v.at("course_number"))) +
          ", lab: " + (v.at("lab").boolean ? "true" : "false") + " }";
 }
 
@@ -521,9 +438,10 @@ inline std::string selector_form(const Json& v) {
 inline std::string quantity_form(const Json& v) {
   std::string key;
   const Json& p = only(v, key);
-  if (key == "Single") return "Single(" + number_form(p) + ")";
+  if (key == "Single") return "Single(" + std::to_string(u16(p)) + ")";
   check(key == "Many", "quantity variant");
-  return "Many { from: " + number_form(p.at("from")) + ", to: " + number_form(p.at("to")) + " }";
+  return "Many { from: " + std::to_string(u16(p.at("from"))) +
+         ", to: " + std::to_string(u16(p.at("to"))) + " }";
 }
 
 inline std::string selectors_form(const Json& v) {
@@ -551,7 +469,7 @@ inline std::string file_form(const Json& v) {
     if (i) out += ", ";
     out += "BRIXRequirement { query: " + query_form(r.at("query")) +
            ", description: " + text_form(text(r.at("description"))) +
-           ", priority: " + number_form(r.at("priority")) + " }";
+           ", priority: " + std::to_string(u16(r.at("priority"))) + " }";
   }
   return out + "] } }";
 }
@@ -569,11 +487,6 @@ inline Json check_result(const ParseResult& result) {
   std::string indented;
   write(indented, *doc, 2);
   check(indented == *pretty, "indented JSON equals the compact one re-indented");
-  auto pretty_doc = JsonReader(*pretty).read_document();
-  check(pretty_doc.has_value(), "indented JSON is valid");
-  std::string from_pretty;
-  write(from_pretty, *pretty_doc, -1);
-  check(from_pretty == *compact, "indented JSON reads back to the compact one");
   ParseResult decoded{decode_file(*doc)};
   check(decoded == result, "JSON decodes to the same document");
   check(file_form(*doc) == diagnostic_text(result), "diagnostic text agrees with JSON");
@@ -717,8 +630,6 @@ inline void check_parse_to_json(std::string_view text, const ExternValues& exter
     check(*direct == expected.size() - prefix.size(), "parse_to_json counts what it appended");
   } else {
     check(direct.error() == model.error(), "parse_to_json gives the model path's error");
-    check(direct.error().to_string() == model.error().to_string(),
-          "parse_to_json renders the model path's error");
     check(out == prefix, "parse_to_json leaves out as it was on error");
   }
 }

@@ -172,104 +172,64 @@ TEST(DirectJson, ConverterFinishesValidFilesWithTheModelsJson) {
   }
 }
 
-// Texts where the converter stops. `summary` is the model path's error
-// (see chain_summary), or "" for a valid file; `takes_over` says whether the
-// full parser goes on from a statement the converter finished rather than
-// starting over.
+// Texts where the converter stops, all of them errors. `takes_over` says
+// whether the full parser goes on from a statement the converter finished
+// rather than starting over. The errors' texts belong to the builder and the
+// grammar, whose tests pin them; here the model path is the oracle.
 TEST(DirectJson, TakeoverGivesTheModelsAnswer) {
   struct Row {
     std::string_view text;
     bool takes_over;
-    std::string_view summary;
   };
   const Row rows[] = {
       // Syntax errors in the first, a middle and the last statement.
-      {"SELECT 1 FROM CSCI 1010;", false,
-       "1:15 expected variable, XYZ, selector_list, or statement"},
+      {"SELECT 1 FROM CSCI 1010;", false},
       {"$a = [CSCI 1010];\nSELECT 1 FROM $a : \"x\";\nSELECT 1 FROM [CSCI 1010,] : \"y\";\n$b = 2;",
-       true, "3:26 expected selector_single"},
-      {"$a = [CSCI 1010];\nSELECT 1 FROM $a : \"x\";\nSELECT 1 FROM $a : \"z\"", true,
-       "3:15 expected selector_list or statement"},
-      {"$a = 1; x", true, "1:9 expected EOI, variable, or statement"},
-      {"$a = 1;\n  extern $b;", true, "2:3 expected EOI, variable, or statement"},
-      {"$a = 1;\nselect 1 FROM CSCI 1010 : \"x\";", true,
-       "2:1 expected EOI, variable, or statement"},
-      {"$a = 1; SELECT 1 FROM CSCI 1010 : \"x\n\";", true,
-       "1:35 expected variable or <STRING> primitive"},
+       true},
+      {"$a = [CSCI 1010];\nSELECT 1 FROM $a : \"x\";\nSELECT 1 FROM $a : \"z\"", true},
+      {"$a = 1; x", true},
+      {"$a = 1;\n  extern $b;", true},
+      {"$a = 1;\nselect 1 FROM CSCI 1010 : \"x\";", true},
+      {"$a = 1; SELECT 1 FROM CSCI 1010 : \"x\n\";", true},
       // Semantic errors in the first, a middle and the last statement.
-      {"SELECT 0 FROM CSCI 1010 : \"x\";\n$a = 1;", false,
-       "failed parsing quantity | 1:8-1:9 cannot select zero"},
-      {"$a = 1;\nSELECT 1 FROM [CSCI 1010, QQQZ 1010] : \"x\";\n$b = 2;", true,
-       "failed parsing selector | 2:27-2:31 this department does not exist in Tarrow's course "
-       "catalog (Did you mean: WRIT)"},
-      {"$a = 1;\n$b = 2;\nSELECT 1 FROM $c : \"x\";", true,
-       "failed parsing selector | 3:15-3:17 undefined variable `$c`"},
+      {"SELECT 0 FROM CSCI 1010 : \"x\";\n$a = 1;", false},
+      {"$a = 1;\nSELECT 1 FROM [CSCI 1010, QQQZ 1010] : \"x\";\n$b = 2;", true},
+      {"$a = 1;\n$b = 2;\nSELECT 1 FROM $c : \"x\";", true},
       // A syntax error later in the file wins over a semantic one.
-      {"$a = 1;\nSELECT 0 FROM CSCI 1010 : \"x\";\nSELECT 1 FROM;", true, "3:14 expected selector"},
+      {"$a = 1;\nSELECT 0 FROM CSCI 1010 : \"x\";\nSELECT 1 FROM;", true},
       // Errors that need the variables bound before the stop, as they were.
-      {"$a = [CSCI 1010]; $n = 0-2;\nSELECT $n FROM $a : \"x\";", true,
-       "failed parsing quantity | 2:8-2:10 cannot select a range starting from zero on a "
-       "top-level SELECT"},
-      {"$t = 5; SELECT 1 FROM CSCI 1010 : $t;", true,
-       "1:35-1:37 expected string for description, found quantity (`$t`)"},
-      {"$c = CLASS(CSCI 1010);\nSELECT 1 FROM RANGE($c, CSCI 2000) : \"x\";", true,
-       "failed parsing selector | 2:21-2:23 expected string or class argument, found selector "
-       "(`$c`)"},
-      {"$c = CSCI 1010;\nSELECT 1 FROM RANGE($c) : \"x\";", true,
-       "failed parsing selector | 2:15-2:24 RANGE function must take two <CLASS>, <CLASS> "
-       "arguments of the form `DEPARTMENT_ID CLASS_ID`"},
-      {"$r = 1-3; SELECT 1 FROM CSCI 1010 : \"x\" : $r;", true,
-       "1:43-1:45 priority must be a single number, not a range (`$r`)"},
-      {"$l = [CSCI 1010]; SELECT 1 FROM TAG($l) : \"x\";", true,
-       "failed parsing selector | 1:37-1:39 expected string or class argument, found selector "
-       "list (`$l`)"},
-      {"$s = \"t\"; SELECT 1 FROM [CSCI 1010, $s] : \"x\";", true,
-       "failed parsing selector | 1:37-1:39 expected selector, found string (`$s`)"},
-      {"extern $span; $x = 1; SELECT $span FROM CSCI 1010 : \"x\";", true,
-       "failed parsing quantity | 1:30-1:35 cannot select a range starting from zero on a "
-       "top-level SELECT"},
-      {"extern $sel; $x = 1; SELECT 1 FROM CLASS($sel) : \"x\";", true,
-       "failed parsing selector | 1:42-1:46 expected string or class argument, found selector "
-       "(`$sel`)"},
+      {"$a = [CSCI 1010]; $n = 0-2;\nSELECT $n FROM $a : \"x\";", true},
+      {"$t = 5; SELECT 1 FROM CSCI 1010 : $t;", true},
+      {"$c = CLASS(CSCI 1010);\nSELECT 1 FROM RANGE($c, CSCI 2000) : \"x\";", true},
+      {"$c = CSCI 1010;\nSELECT 1 FROM RANGE($c) : \"x\";", true},
+      {"$r = 1-3; SELECT 1 FROM CSCI 1010 : \"x\" : $r;", true},
+      {"$l = [CSCI 1010]; SELECT 1 FROM TAG($l) : \"x\";", true},
+      {"$s = \"t\"; SELECT 1 FROM [CSCI 1010, $s] : \"x\";", true},
+      {"extern $span; $x = 1; SELECT $span FROM CSCI 1010 : \"x\";", true},
+      {"extern $sel; $x = 1; SELECT 1 FROM CLASS($sel) : \"x\";", true},
       // A nested LIMIT, and numbers past 16 bits.
-      {"$a = 1;\nSELECT 1 FROM [CSCI 1010, LIMIT 1 FROM CSCI 1020] : \"x\";", true,
-       "failed parsing selector | could not parse nested query | 2:27-2:32 LIMIT must be a "
-       "top-level query"},
-      {"$a = 1; SELECT 65536 FROM CSCI 1010 : \"x\";", true,
-       "failed parsing quantity | selection could not fit as u16 | number too large to fit in "
-       "target type"},
-      {"$a = 1; SELECT 1 FROM CSCI 1010 : \"x\" : 000065536;", true,
-       "selection could not fit as u16 | number too large to fit in target type"},
-      {"$a = 1; $b = 3-2;", true, "1:16-1:17 for any range n-k, k>=n must be true. 2<3"},
-      {"$a = 1; SELECT 1 FROM SELECT 3-2 FROM CSCI 1010 : \"x\";", true,
-       "failed parsing selector | could not parse nested query | failed parsing quantity | "
-       "1:32-1:33 for any SELECT n-k statements, k>=n must be true. 2<3"},
-      {"$a = 1; SELECT 1 FROM Class(CSCI 1010) : \"x\";", true,
-       "failed parsing selector | 1:23-1:28 not a valid query (Did you mean: CLASS)"},
-      {"$a = 1; SELECT 1 FROM DIST(\"a\", \"b\") : \"x\";", true,
-       "failed parsing selector | 1:23-1:37 DIST function must take one <STRING> argument of the "
-       "form `\"abcXYZ123\"`"},
+      {"$a = 1;\nSELECT 1 FROM [CSCI 1010, LIMIT 1 FROM CSCI 1020] : \"x\";", true},
+      {"$a = 1; SELECT 65536 FROM CSCI 1010 : \"x\";", true},
+      {"$a = 1; SELECT 1 FROM CSCI 1010 : \"x\" : 000065536;", true},
+      {"$a = 1; $b = 3-2;", true},
+      {"$a = 1; SELECT 1 FROM SELECT 3-2 FROM CSCI 1010 : \"x\";", true},
+      {"$a = 1; SELECT 1 FROM Class(CSCI 1010) : \"x\";", true},
+      {"$a = 1; SELECT 1 FROM DIST(\"a\", \"b\") : \"x\";", true},
       // Files whose only statements are extern declarations.
-      {"extern $list;\nextern $missing;", false,
-       "2:8-2:16 extern variable `$missing` was declared but not provided by the caller"},
-      {"extern $list;\nextern $1;", false, "2:8 expected variable"},
+      {"extern $list;\nextern $missing;", false},
+      {"extern $list;\nextern $1;", false},
       // Invalid UTF-8 before and after the stop, and in the failing statement.
-      {"// \xff\n$a = 1; SELECT 0 FROM CSCI 1010 : \"x\";", false,
-       "input is not valid UTF-8: invalid byte at offset 3"},
-      {"$a = 1;\n// \xc3\nSELECT 1 FROM CSCI 1010 : \"x\";", true,
-       "input is not valid UTF-8: invalid byte at offset 11"},
-      {"$a = 1;\nSELECT 1 FROM CSCI 1010 : \"ok \xe2\x82\";", true,
-       "input is not valid UTF-8: invalid byte at offset 38"},
-      {"$a = 1; SELECT 0 FROM CSCI 1010 : \"x\"; // \xf0\x9f\x98", true,
-       "input is not valid UTF-8: invalid byte at offset 42"},
-      {"$a = \"é\"; SELECT 1 FROM QQQZ 1010 : $a; \"\x80\"", true,
-       "input is not valid UTF-8: invalid byte at offset 42"},
+      {"// \xff\n$a = 1; SELECT 0 FROM CSCI 1010 : \"x\";", false},
+      {"$a = 1;\n// \xc3\nSELECT 1 FROM CSCI 1010 : \"x\";", true},
+      {"$a = 1;\nSELECT 1 FROM CSCI 1010 : \"ok \xe2\x82\";", true},
+      {"$a = 1; SELECT 0 FROM CSCI 1010 : \"x\"; // \xf0\x9f\x98", true},
+      {"$a = \"é\"; SELECT 1 FROM QQQZ 1010 : $a; \"\x80\"", true},
   };
   for (const Row& row : rows) {
     const Converted run = convert(row.text);
     EXPECT_FALSE(run.finished) << row.text;
     EXPECT_EQ(run.resume != 0, row.takes_over) << row.text;
-    EXPECT_EQ(expect_like_model(row.text), row.summary) << row.text;
+    EXPECT_NE(expect_like_model(row.text), "") << row.text;
   }
 }
 
@@ -324,50 +284,29 @@ TEST(DirectJson, MeterLimitsCrossedAfterTheStopAreTheModelsErrors) {
   struct Row {
     std::string name;
     std::string text;
-    std::string summary;
   };
-  const std::string too_many =
-      "expands the document beyond 1048576 selectors; a file may copy at most that many selectors "
-      "out of its variables";
-  const std::string too_much_text =
-      "expands the document beyond 67108864 bytes of text; a file may copy at most that much text "
-      "out of its variables";
   const Row rows[] = {
-      {"doubling", "$a = [CSCI 1010];\n" + repeat("$a = [$a, $a];\n", 25),
-       "21:7-21:9 variable `$a` " + too_many},
+      {"doubling", "$a = [CSCI 1010];\n" + repeat("$a = [$a, $a];\n", 25)},
       // A statement the converter leaves (deep nesting) before the crossing:
       // the totals before it must carry over.
-      {"doubling after a takeover",
-       "$a = [CSCI 1010];\n" + repeat("$a = [$a, $a];\n", 10) + nested(150, "$a") + " : \"x\";\n" +
-           repeat("$a = [$a, $a];\n", 15),
-       "21:11-21:13 variable `$a` " + too_many},
+      {"doubling after a takeover", "$a = [CSCI 1010];\n" + repeat("$a = [$a, $a];\n", 10) +
+                                        nested(150, "$a") + " : \"x\";\n" +
+                                        repeat("$a = [$a, $a];\n", 15)},
       {"text of tags",
-       "$a = [TAG(\"" + std::string(1000, 't') + "\")];\n" + repeat("$a = [$a, $a];\n", 20),
-       "17:7-17:9 variable `$a` " + too_much_text},
-      {"text of descriptions",
-       "$t = \"" + std::string(65536, 'd') + "\";\n" +
-           repeat("SELECT 1 FROM CSCI 1010 : $t;\n", 1100),
-       "1026:27-1026:29 variable `$t` " + too_much_text},
-      {"depth through variables", "$a = [CSCI 1010];\n" + repeat("$a = [SELECT 1 FROM $a];\n", 300),
-       "could not parse nested query | failed parsing selector | 258:21-258:23 variable `$a` nests "
-       "queries too deeply (the limit is 256 levels)"},
+       "$a = [TAG(\"" + std::string(1000, 't') + "\")];\n" + repeat("$a = [$a, $a];\n", 20)},
+      {"text of descriptions", "$t = \"" + std::string(65536, 'd') + "\";\n" +
+                                   repeat("SELECT 1 FROM CSCI 1010 : $t;\n", 1100)},
+      {"depth through variables",
+       "$a = [CSCI 1010];\n" + repeat("$a = [SELECT 1 FROM $a];\n", 300)},
       {"depth of a variable used deep",
        "$a = [CSCI 1010];\n" + repeat("$a = [SELECT 1 FROM $a];\n", 100) + nested(120, "$a") +
-           " : \"x\";\n" + nested(160, "$a") + " : \"y\";",
-       "failed parsing selector | could not parse nested query | "},
+           " : \"x\";\n" + nested(160, "$a") + " : \"y\";"},
   };
   for (const Row& row : rows) {
     const Converted run = convert(row.text);
     EXPECT_FALSE(run.finished) << row.name;
     EXPECT_NE(run.resume, 0u) << row.name;
-    const std::string summary = expect_like_model(row.text);
-    if (row.name == "depth of a variable used deep") {
-      EXPECT_TRUE(summary.starts_with(row.summary)) << summary;
-      EXPECT_TRUE(summary.ends_with("nests queries too deeply (the limit is 256 levels)"))
-          << summary;
-    } else {
-      EXPECT_EQ(summary, row.summary) << row.name;
-    }
+    EXPECT_NE(expect_like_model(row.text), "") << row.name;
   }
 }
 

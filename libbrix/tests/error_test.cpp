@@ -124,7 +124,6 @@ TEST(Error, RendersPositionsAndSpans) {
       {"abc def ghi\n", 4, 7, " --> 1:5\n  |\n1 | abc def ghi\n  |     ^-^\n  |\n  = m"},
       {"abc def ghi\n", 4, 5, " --> 1:5\n  |\n1 | abc def ghi\n  |     ^\n  |\n  = m"},
       {"abc def ghi\n", 4, 6, " --> 1:5\n  |\n1 | abc def ghi\n  |     ^^\n  |\n  = m"},
-      {"abc def ghi\n", 4, 9, " --> 1:5\n  |\n1 | abc def ghi\n  |     ^---^\n  |\n  = m"},
       {"abc def ghi\n", 4, 4, " --> 1:5\n  |\n1 | abc def ghi\n  |     ^\n  |\n  = m"},
       {"", 0, 0, " --> 1:1\n  |\n1 | \n  | ^\n  |\n  = m"},
       {"l1\nl2\nfoo bar\nbaz qux\n", 10, 17,

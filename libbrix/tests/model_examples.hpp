@@ -1,8 +1,7 @@
-// Requirement trees and a JSON layout oracle shared by the encoder tests.
+// Requirement trees shared by the encoder tests.
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "brix/model.hpp"
@@ -49,43 +48,6 @@ inline std::vector<Selector> every_selector() {
       nested(BRIXQuery{
           Quantity{Quantity::Many{1, 3}}, QueryType::Select, {selector(Selector::Tag{"x"})}}),
   };
-}
-
-// The indented layout of a compact JSON text as Python's json.dumps(indent=2)
-// writes it, derived from the text alone (not from the library's writer): a
-// line per member and element, two more spaces per level, "[]" and "{}" kept.
-inline std::string indent_json(std::string_view compact) {
-  std::string out;
-  std::size_t depth = 0;
-  bool in_string = false;
-  const auto newline = [&] {
-    out += '\n';
-    out.append(2 * depth, ' ');
-  };
-  const auto opens = [](char c) { return c == '{' || c == '['; };
-  const auto closes = [](char c) { return c == '}' || c == ']'; };
-  for (std::size_t i = 0; i < compact.size(); ++i) {
-    const char c = compact[i];
-    if (in_string) {
-      out += c;
-      if (c == '\\') out += compact[++i];
-      in_string = c != '"';
-      continue;
-    }
-    if (closes(c) && !opens(compact[i - 1])) {
-      --depth;
-      newline();
-    }
-    out += c;
-    if (c == '"') in_string = true;
-    if (c == ':') out += ' ';
-    if (c == ',') newline();
-    if (opens(c) && !closes(compact[i + 1])) {
-      ++depth;
-      newline();
-    }
-  }
-  return out;
 }
 
 }  // namespace brix::examples

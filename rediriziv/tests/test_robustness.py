@@ -112,44 +112,22 @@ def test_hostile_input(case, outcomes):
     assert child.stdout.strip() in outcomes
 
 
-TOO_MANY = (
-    "variable `{}` expands the document beyond 1048576 selectors; "
-    "a file may copy at most that many selectors out of its variables"
-)
-
-
+# The library's tests pin these reports; here they must come out as a
+# ValueError, from each entry point that converts its own kind of argument.
 @pytest.mark.parametrize(
-    "call, location, message",
+    "call, location",
     [
-        (
-            lambda: parse("$a = [COMP 1010];\n" + "$a = [$a, $a];\n" * 40),
-            "--> 21:7",
-            TOO_MANY.format("$a"),
-        ),
         (
             lambda: parse_with_externals(
                 "extern $big;\nextern $big;\n",
                 {"$big": "[" + ", ".join(["COMP 1010"] * (2**19 + 1)) + "]"},
             ),
             "--> 2:8",
-            TOO_MANY.format("$big"),
         ),
-        (
-            lambda: parse("$a = [COMP 1010];\n" + "$a = [SELECT 1 FROM $a];\n" * 1000),
-            "--> 258:21",
-            "variable `$a` nests queries too deeply (the limit is 256 levels)",
-        ),
-        (
-            lambda: parse_extern_value("[" + "SELECT 1 FROM " * 1_000_000 + "COMP 1010]"),
-            "--> 1:3572",
-            "queries and selector lists nest too deeply (the limit is 256 levels)",
-        ),
+        (lambda: parse_extern_value("[" + "SELECT 1 FROM " * 1_000_000 + "COMP 1010]"), "--> 1:3572"),
     ],
-    ids=["doubling", "extern declared twice", "deepening", "deep extern value"],
+    ids=["extern declared twice", "deep extern value"],
 )
-def test_copying_and_nesting_are_bounded(call, location, message):
-    with pytest.raises(ValueError) as raised:
+def test_copying_and_nesting_are_bounded(call, location):
+    with pytest.raises(ValueError, match=location):
         call()
-    text = str(raised.value)
-    assert location in text
-    assert text.endswith("= " + message)
