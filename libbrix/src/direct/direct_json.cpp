@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #if defined(__linux__)
@@ -21,6 +19,7 @@
 #include "model/json_pieces.hpp"
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
+#include "parser/name_hash.hpp"
 #include "tarrow_departments/tarrow_departments.hpp"
 
 #define BRIX_INLINE inline __attribute__((always_inline))
@@ -269,47 +268,6 @@ struct Binding {
   CopySize size() const { return CopySize{selectors, text, depth}; }
 };
 
-// A process-wide random seed for the variable names' hash, so that no file
-// can be written in advance to make every name collide.
-std::uint64_t hash_seed() {
-  static const std::uint64_t seed = [] {
-    // Where the system has no random device, the stack's address (moved by
-    // address-space randomisation) and the clock still vary by process.
-    std::uint64_t value =
-        reinterpret_cast<std::uintptr_t>(&value) ^
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    try {
-      std::random_device device;
-      value ^= (std::uint64_t{device()} << 32) ^ device();
-    } catch (...) {
-    }
-    return value;
-  }();
-  return seed;
-}
-
-BRIX_INLINE std::uint64_t mix(std::uint64_t h) {
-  h ^= h >> 29;
-  h *= 0xbf58476d1ce4e5b9u;
-  h ^= h >> 32;
-  return h;
-}
-
-// Never 0, which marks an empty slot.
-std::uint64_t hash_name(std::string_view name, std::uint64_t seed) {
-  std::uint64_t h = seed ^ name.size();
-  const char* p = name.data();
-  std::size_t n = name.size();
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    h = mix(h ^ w) * 0x9e3779b97f4a7c15u;
-  }
-  std::uint64_t tail = 0;
-  std::memcpy(&tail, p, n);
-  return mix(h ^ tail ^ (std::uint64_t{n} << 56)) | 1;
-}
-
 // The variables, in open addressing with the values in the slots. A large
 // file uses variables defined anywhere in megabytes of text, so each lookup
 // is a cache miss or two; a slot of one cache line holding the hash, the
@@ -317,11 +275,11 @@ std::uint64_t hash_name(std::string_view name, std::uint64_t seed) {
 // pointing at an entry that points at its name in the source would be three.
 class Table {
  public:
-  Table() : seed_(hash_seed()), slots_(16) {}
+  Table() : seed_(name_hash_seed()), slots_(16) {}
 
   const Binding* find(std::string_view name) const {
     if (used_ == 0) return nullptr;
-    const Slot& slot = slots_[probe(name, hash_name(name, seed_))];
+    const Slot& slot = slots_[probe(name, hash_variable_name(name, seed_))];
     return slot.hash == 0 ? nullptr : &slot.value;
   }
 
@@ -329,11 +287,11 @@ class Table {
   // all through its text, so a new name's slot is a cache miss; asked for
   // when the assignment begins, it arrives while the value is read.
   void prefetch(std::string_view name) const {
-    __builtin_prefetch(&slots_[hash_name(name, seed_) & (slots_.size() - 1)], 1);
+    __builtin_prefetch(&slots_[hash_variable_name(name, seed_) & (slots_.size() - 1)], 1);
   }
 
   void bind(std::string_view name, const Binding& value) {
-    const std::uint64_t hash = hash_name(name, seed_);
+    const std::uint64_t hash = hash_variable_name(name, seed_);
     Slot& slot = slots_[probe(name, hash)];
     if (slot.hash == 0) {
       slot.hash = hash;

@@ -9,20 +9,6 @@
 namespace brix::detail {
 namespace {
 
-// FNV-1a over the name's bytes, then a multiply-xorshift finish so that the
-// low bits used for the slot index depend on every byte.
-std::uint64_t hash_name(std::string_view name) {
-  std::uint64_t h = 0xcbf29ce484222325ULL;
-  for (char c : name) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 0x100000001b3ULL;
-  }
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdULL;
-  h ^= h >> 33;
-  return h;
-}
-
 std::uint32_t tag_of(std::uint64_t hash) {
   return static_cast<std::uint32_t>(hash >> 32);
 }
@@ -58,7 +44,7 @@ void VariableTable::rehash(std::size_t slot_count) {
   const std::size_t mask = slot_count - 1;
   for (const Slot& slot : old) {
     if (slot.entry == 0) continue;
-    std::uint64_t hash = hash_name(name_of(entries_[slot.entry - 1]));
+    std::uint64_t hash = hash_variable_name(name_of(entries_[slot.entry - 1]), seed_);
     std::size_t i = static_cast<std::size_t>(hash) & mask;
     while (slots_[i].entry != 0) i = (i + 1) & mask;
     slots_[i] = slot;
@@ -76,7 +62,7 @@ void VariableTable::bind(std::string_view name, VarValue value) {
   if ((entries_.size() + 1) * 2 > slots_.size()) {
     rehash(std::max(kMinSlots, slots_.size() * 2));
   }
-  const std::uint64_t hash = hash_name(name);
+  const std::uint64_t hash = hash_variable_name(name, seed_);
   Slot& slot = probe(name, hash);
   if (slot.entry != 0) {
     entries_[slot.entry - 1].value = std::move(value);
@@ -90,7 +76,7 @@ void VariableTable::bind(std::string_view name, VarValue value) {
 
 const VarValue* VariableTable::find(std::string_view name) const {
   if (entries_.empty()) return nullptr;
-  const Slot& slot = probe(name, hash_name(name));
+  const Slot& slot = probe(name, hash_variable_name(name, seed_));
   return slot.entry != 0 ? &entries_[slot.entry - 1].value : nullptr;
 }
 

@@ -12,6 +12,7 @@
 #include "brix/model.hpp"
 #include "brix/result.hpp"
 #include "parser/expansion_meter.hpp"
+#include "parser/name_hash.hpp"
 #include "peg/tree.hpp"
 
 namespace brix::detail {
@@ -61,6 +62,7 @@ class VariableTable {
     return std::string_view(names_).substr(entry.name_start, entry.name_size);
   }
 
+  std::uint64_t seed_ = name_hash_seed();
   std::vector<Slot> slots_;  // a power of two in size, at most half full
   std::vector<Entry> entries_;
   // The names, back to back. Comparing a probed name here rather than at its
