@@ -400,78 +400,61 @@ inline std::string text_form(const std::string& value) {
   return quoted;
 }
 
-inline std::string class_form(const Json& v) {
-  check(v.at("lab").kind == Json::Kind::Bool, "lab is a bool");
-  return "Class { department_id: " + text_form(text(v.at("department_id"))) +
-         ", course_number: " + std::to_string(u16(v.at("course_number"))) +
-         ", lab: " + (v.at("lab").boolean ? "true" : "false") + " }";
+// The diagnostic text of a JSON value, by the text form's rules: an object
+// whose first key names its type is "Type { key: value, ... }"; any other
+// object is a variant, {"Name": payload}, written "Name(payload)", or
+// "Name { key: value, ... }" when the payload is an object of no named type.
+// Texts are quoted, except the query's type.
+struct NamedType {
+  std::string_view first_key;
+  std::string_view name;
+};
+constexpr NamedType kNamedTypes[] = {{"department_id", "Class"},
+                                     {"quantity", "BRIXQuery"},
+                                     {"query", "BRIXRequirement"},
+                                     {"version", "BRIXQueryFile"}};
+
+inline std::string_view type_name(const Json& v) {
+  if (v.kind != Json::Kind::Object || v.keys.empty()) return {};
+  for (const NamedType& type : kNamedTypes)
+    if (v.keys[0] == type.first_key) return type.name;
+  return {};
 }
 
-std::string query_form(const Json& v);
+std::string form(const Json& v, std::string_view key = {});
 
-inline std::string selector_form(const Json& v) {
-  std::string key;
-  const Json& p = only(v, key);
-  if (key == "Class") return "Class(" + class_form(p) + ")";
-  if (key == "Placement" || key == "Tag" || key == "Dist") {
-    return key + "(" + text_form(text(p)) + ")";
-  }
-  if (key == "TagCode") {
-    return "TagCode { tag: " + text_form(text(p.at("tag"))) +
-           ", code: " + text_form(text(p.at("code"))) + " }";
-  }
-  if (key == "DistCode") {
-    return "DistCode { dist: " + text_form(text(p.at("dist"))) +
-           ", code: " + text_form(text(p.at("code"))) + " }";
-  }
-  if (key == "Range" || key == "RangeDist" || key == "RangeTag") {
-    std::string out =
-        key + " { from: " + class_form(p.at("from")) + ", to: " + class_form(p.at("to"));
-    if (key == "RangeDist") out += ", dist: " + text_form(text(p.at("dist")));
-    if (key == "RangeTag") out += ", tag: " + text_form(text(p.at("tag")));
-    return out + " }";
-  }
-  if (key == "Query") return "Query(" + query_form(p) + ")";
-  fail("unknown selector variant");
+inline std::string fields_form(const Json& v) {
+  std::string out = "{ ";
+  for (std::size_t i = 0; i < v.keys.size(); ++i)
+    out += (i ? ", " : "") + v.keys[i] + ": " + form(v.values[i], v.keys[i]);
+  return out + " }";
 }
 
-inline std::string quantity_form(const Json& v) {
-  std::string key;
-  const Json& p = only(v, key);
-  if (key == "Single") return "Single(" + std::to_string(u16(p)) + ")";
-  check(key == "Many", "quantity variant");
-  return "Many { from: " + std::to_string(u16(p.at("from"))) +
-         ", to: " + std::to_string(u16(p.at("to"))) + " }";
-}
-
-inline std::string selectors_form(const Json& v) {
-  check(v.kind == Json::Kind::Array, "selector is an array");
-  std::string out = "[";
-  for (std::size_t i = 0; i < v.items.size(); ++i) {
-    if (i) out += ", ";
-    out += selector_form(v.items[i]);
+inline std::string form(const Json& v, std::string_view key) {
+  switch (v.kind) {
+    case Json::Kind::Bool:
+      return v.boolean ? "true" : "false";
+    case Json::Kind::Number:
+      return std::to_string(v.number);
+    case Json::Kind::String:
+      return key == "type" ? v.text : text_form(v.text);
+    case Json::Kind::Array: {
+      std::string out = "[";
+      for (std::size_t i = 0; i < v.items.size(); ++i) out += (i ? ", " : "") + form(v.items[i]);
+      return out + "]";
+    }
+    case Json::Kind::Object:
+      break;
   }
-  return out + "]";
-}
-
-inline std::string query_form(const Json& v) {
-  return "BRIXQuery { quantity: " + quantity_form(v.at("quantity")) +
-         ", type: " + text(v.at("type")) + ", selector: " + selectors_form(v.at("selector")) + " }";
-}
-
-inline std::string file_form(const Json& v) {
-  std::string out = "ParseResult { parsed_brix_file: BRIXQueryFile { version: " +
-                    text_form(text(v.at("version"))) + ", requirements: [";
-  const Json& requirements = v.at("requirements");
-  check(requirements.kind == Json::Kind::Array, "requirements is an array");
-  for (std::size_t i = 0; i < requirements.items.size(); ++i) {
-    const Json& r = requirements.items[i];
-    if (i) out += ", ";
-    out += "BRIXRequirement { query: " + query_form(r.at("query")) +
-           ", description: " + text_form(text(r.at("description"))) +
-           ", priority: " + std::to_string(u16(r.at("priority"))) + " }";
+  if (std::string_view type = type_name(v); !type.empty()) {
+    return std::string(type) + " " + fields_form(v);
   }
-  return out + "] } }";
+  std::string name;
+  const Json& payload = only(v, name);
+  if (payload.kind == Json::Kind::Object && type_name(payload).empty()) {
+    return name + " " + fields_form(payload);
+  }
+  return name + "(" + form(payload) + ")";
 }
 
 // Documents longer than this are read back only by the byte comparisons:
@@ -497,7 +480,8 @@ inline Json check_result(const ParseResult& result) {
   check(indented == *pretty, "indented JSON equals the compact one re-indented");
   ParseResult decoded{decode_file(*doc)};
   check(decoded == result, "JSON decodes to the same document");
-  check(file_form(*doc) == diagnostic_text(result), "diagnostic text agrees with JSON");
+  check("ParseResult { parsed_brix_file: " + form(*doc) + " }" == diagnostic_text(result),
+        "diagnostic text agrees with JSON");
   return std::move(*doc);
 }
 
@@ -525,25 +509,17 @@ inline void check_value(const VarValue& value) {
   const Json& requirement = doc.at("requirements").items.at(0);
   const Json& selectors = requirement.at("query").at("selector");
 
-  std::string expected;
-  switch (value.value.index()) {
-    case 0:
-      expected = "SelectorList(" + selectors_form(selectors) + ")";
-      break;
-    case 1:
-      expected = "Selector(" + selector_form(selectors.items.at(0)) + ")";
-      break;
-    case 2:
-      expected = "Quantity(" + quantity_form(requirement.at("query").at("quantity")) + ")";
-      break;
-    case 3:
-      expected = "String(" + text_form(text(requirement.at("description"))) + ")";
-      break;
-    default: {
-      std::string key;
-      expected = "Class(" + class_form(only(selectors.items.at(0), key)) + ")";
-    }
-  }
+  // The value kinds in their variant order, and the part of the JSON that
+  // holds the value (the only selector, for a selector or a course).
+  constexpr std::string_view kKinds[] = {"SelectorList", "Selector", "Quantity", "String", "Class"};
+  const std::size_t kind = value.value.index();
+  const Json& part = kind == 0   ? selectors
+                     : kind == 2 ? requirement.at("query").at("quantity")
+                     : kind == 3 ? requirement.at("description")
+                                 : selectors.items.at(0);
+  std::string expected = std::string(kKinds[kind]) + "(";
+  expected += kind == 4 ? form(part.values.at(0)) : form(part);
+  expected += ")";
   check(diagnostic_text(value) == expected, "value's diagnostic text agrees with JSON");
 }
 
