@@ -38,10 +38,7 @@ def files(tmp_path, monkeypatch):
 
     def write(named):
         for name, text in named.items():
-            if isinstance(text, bytes):
-                (tmp_path / name).write_bytes(text)
-            else:
-                (tmp_path / name).write_text(text, encoding="utf-8")
+            (tmp_path / name).write_bytes(text if isinstance(text, bytes) else text.encode())
         return tmp_path
 
     return write

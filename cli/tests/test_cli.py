@@ -31,7 +31,7 @@ Caused by:
 """
 
 SYNTAX = 'SELECT 1 FROM CSCI 1010 "Intro";\n'
-SYNTAX_TEXT = r""" --> major.brix:1:15
+SYNTAX_TEXT = r""" --> syntax.brix:1:15
   |
 1 | SELECT 1 FROM CSCI 1010 "Intro";
   |               ^---
@@ -41,110 +41,85 @@ SYNTAX_TEXT = r""" --> major.brix:1:15
 
 # No entry of this chain points into the file, so the path leads the first line.
 TOO_LARGE = 'SELECT 70000 FROM CSCI 1010 : "Intro";\n'
-TOO_LARGE_TEXT = r"""major.brix: failed parsing quantity
+TOO_LARGE_TEXT = r"""large.brix: failed parsing quantity
 
 Caused by:
     0: selection could not fit as u16
     1: number too large to fit in target type
 """
 
-MISSING_EXTERN = 'extern $electives;\nSELECT 1 FROM $electives : "Electives";\n'
+FILES = {
+    "major.brix": ZERO,
+    "syntax.brix": SYNTAX,
+    "large.brix": TOO_LARGE,
+    "a.brix": VALID,
+    "-odd.brix": VALID,
+    "econ.brix": 'SELECT 1 FROM ECON 1010 : "Économie — 経済 🎓";\n',
+    "bad-line2.brix": b"SELECT 1\n  \xff",
+    "overlong.brix": b"\xc0\x80",
+    # Columns count characters, not bytes.
+    "after-e.brix": b"//\xc3\xa9\x80",
+}
 
 
-@pytest.mark.parametrize(
-    "source, stderr",
-    [(ZERO, ZERO_TEXT), (SYNTAX, SYNTAX_TEXT), (TOO_LARGE, TOO_LARGE_TEXT)],
-    ids=["in-a-cause", "report-alone", "no-position"],
+def cannot_read(name, reason):
+    return 2, "", f"brix: cannot read '{name}': {reason}\n"
+
+
+def usage(message):
+    return 2, "", f"brix: {message}\n"
+
+
+ECON_JSON = VALID_JSON.replace("CSCI", "ECON").replace("Intro", "Économie — 経済 🎓")
+DEBUG_TEXT = (
+    'ParseResult { parsed_brix_file: BRIXQueryFile { version: "0.1.12", requirements: '
+    "[BRIXRequirement { query: BRIXQuery { quantity: Single(1), type: Select, selector: "
+    '[Class(Class { department_id: "CSCI", course_number: 1010, lab: false })] }, '
+    'description: "Intro", priority: 1 }] } }\n'
 )
-def test_error_reports_name_the_file(brix, files, source, stderr):
-    files({"major.brix": source})
-    assert brix("major.brix") == (1, "", stderr)
+CLASS_VALUE = 'Class(Class { department_id: "CSCI", course_number: 1010, lab: false })\n'
+VALUE_ZERO = " --> 1:1\n  |\n1 | 0\n  | ^\n  |\n  = cannot assign zero as a quantity\n"
+
+# Arguments, then (status, stdout, stderr).
+RUNS = {
+    "report in a cause": (["major.brix"], (1, "", ZERO_TEXT)),
+    "report alone": (["syntax.brix"], (1, "", SYNTAX_TEXT)),
+    "no position": (["large.brix"], (1, "", TOO_LARGE_TEXT)),
+    "compact": (["a.brix"], (0, VALID_JSON + "\n", "")),
+    "pretty": (["--pretty", "a.brix"], (0, json.dumps(json.loads(VALID_JSON), indent=2) + "\n", "")),
+    "debug": (["--debug", "a.brix"], (0, DEBUG_TEXT, "")),
+    "multibyte text": (["econ.brix"], (0, ECON_JSON + "\n", "")),
+    "bad byte": (["bad-line2.brix"], cannot_read("bad-line2.brix", "invalid UTF-8 at line 2, column 3 (byte 11)")),
+    "overlong": (["overlong.brix"], cannot_read("overlong.brix", "invalid UTF-8 at line 1, column 1 (byte 0)")),
+    "after é": (["after-e.brix"], cannot_read("after-e.brix", "invalid UTF-8 at line 1, column 4 (byte 4)")),
+    "directory": (["."], cannot_read(".", "Is a directory")),
+    "missing": (["x.brix"], cannot_read("x.brix", "No such file or directory")),
+    "-- ends options": (["--", "-odd.brix"], (0, VALID_JSON + "\n", "")),
+    "version": (["--version"], (0, "brix 0.1.12\n", "")),
+    "value": (["value", '"Two ""core"" courses"'], (0, 'String("Two \\"core\\" courses")\n', "")),
+    "values, one bad": (["value", "3", "0", "CSCI 1010"], (1, "Quantity(Single(3))\n" + CLASS_VALUE, VALUE_ZERO)),
+    "no input": ([], usage("no input FILE given (see 'brix --help')")),
+    "check without files": (["check"], usage("'brix check' needs at least one FILE (see 'brix --help')")),
+    "value without texts": (["value"], usage("'brix value' needs at least one TEXT (see 'brix --help')")),
+    "unknown long": (["--frobnicate", "a.brix"], usage("unknown option '--frobnicate' (see 'brix --help')")),
+    "long with one dash": (["-pretty", "a.brix"], usage("unknown option '-pretty' (see 'brix --help')")),
+    "pretty and debug": (["--pretty", "--debug", "a.brix"], usage("--pretty and --debug cannot be used together")),
+    "flag with a value": (["--pretty=yes", "a.brix"], usage("option '--pretty' takes no value")),
+    "no jobs": (["check", "-j", "0", "a.brix"], usage("invalid value '0' for -j (expected a positive whole number)")),
+    "jobs not a number": (["check", "--jobs=x", "a.brix"], usage("invalid value 'x' for --jobs (expected a positive whole number)")),
+    "error format": (["--error-format", "xml", "a.brix"], usage("invalid value 'xml' for --error-format (expected 'text' or 'json')")),
+    "colour": (["--color=sometimes", "a.brix"], usage("invalid value 'sometimes' for --color (expected 'auto', 'always' or 'never')")),
+    "value missing": (["a.brix", "--extern"], usage("option '--extern' needs a value")),
+}
 
 
-@pytest.mark.parametrize(
-    "args, stdout",
-    [
-        ([], VALID_JSON + "\n"),
-        (["--pretty"], json.dumps(json.loads(VALID_JSON), indent=2) + "\n"),
-        (
-            ["--debug"],
-            'ParseResult { parsed_brix_file: BRIXQueryFile { version: "0.1.12", requirements: '
-            "[BRIXRequirement { query: BRIXQuery { quantity: Single(1), type: Select, selector: "
-            '[Class(Class { department_id: "CSCI", course_number: 1010, lab: false })] }, '
-            'description: "Intro", priority: 1 }] } }\n',
-        ),
-    ],
-    ids=["compact", "pretty", "debug"],
-)
-def test_output_formats(brix, files, args, stdout):
-    files({"major.brix": VALID})
-    assert brix(*args, "major.brix") == (0, stdout, "")
+@pytest.mark.parametrize("args, expected", RUNS.values(), ids=RUNS.keys())
+def test_runs(brix, files, args, expected):
+    files(FILES)
+    assert brix(*args) == expected
 
 
-def test_several_files_keep_going_after_errors_and_report_the_worst_status(brix, files):
-    files({"a.brix": VALID, "b.brix": ZERO, "c.brix": VALID})
-    b_text = ZERO_TEXT.replace("major.brix", "b.brix")
-    assert brix("a.brix", "b.brix", "c.brix") == (1, VALID_JSON + "\n" + VALID_JSON + "\n", b_text)
-    missing = "brix: cannot read 'missing.brix': No such file or directory\n"
-    assert brix("a.brix", "missing.brix", "b.brix") == (2, VALID_JSON + "\n", missing + b_text)
-
-
-@pytest.mark.parametrize(
-    "content, message",
-    [
-        (b"SELECT 1\n  \xff", "invalid UTF-8 at line 2, column 3 (byte 11)"),
-        (b"\xc0\x80", "invalid UTF-8 at line 1, column 1 (byte 0)"),
-        # Columns count characters, not bytes.
-        (b"//\xc3\xa9\x80", "invalid UTF-8 at line 1, column 4 (byte 4)"),
-    ],
-)
-def test_invalid_utf8_is_an_input_error(brix, files, content, message):
-    files({"bad.brix": content})
-    assert brix("bad.brix") == (2, "", f"brix: cannot read 'bad.brix': {message}\n")
-
-
-def test_valid_multibyte_text_passes(brix, files):
-    files({"econ.brix": 'SELECT 1 FROM ECON 1010 : "Économie — 経済";\n'})
-    status, out, _ = brix("econ.brix")
-    assert status == 0
-    assert json.loads(out)["requirements"][0]["description"] == "Économie — 経済"
-
-
-def test_unreadable_inputs(brix, files):
-    (files({}) / "majors").mkdir()
-    assert brix("majors") == (2, "", "brix: cannot read 'majors': Is a directory\n")
-    assert brix("x.brix") == (2, "", "brix: cannot read 'x.brix': No such file or directory\n")
-
-
-@pytest.mark.parametrize(
-    "args, message",
-    [
-        ([], "no input FILE given (see 'brix --help')"),
-        (["check"], "'brix check' needs at least one FILE (see 'brix --help')"),
-        (["value"], "'brix value' needs at least one TEXT (see 'brix --help')"),
-        (["--frobnicate", "a.brix"], "unknown option '--frobnicate' (see 'brix --help')"),
-        (["-pretty", "a.brix"], "unknown option '-pretty' (see 'brix --help')"),
-        (["--pretty", "--debug", "a.brix"], "--pretty and --debug cannot be used together"),
-        (["--pretty=yes", "a.brix"], "option '--pretty' takes no value"),
-        (["check", "-j", "0", "a.brix"], "invalid value '0' for -j (expected a positive whole number)"),
-        (["check", "--jobs=x", "a.brix"], "invalid value 'x' for --jobs (expected a positive whole number)"),
-        (["--error-format", "xml", "a.brix"], "invalid value 'xml' for --error-format (expected 'text' or 'json')"),
-        (["--color=sometimes", "a.brix"], "invalid value 'sometimes' for --color (expected 'auto', 'always' or 'never')"),
-        (["a.brix", "--extern"], "option '--extern' needs a value"),
-    ],
-)
-def test_usage_errors(brix, files, args, message):
-    files({"a.brix": VALID})
-    assert brix(*args) == (2, "", f"brix: {message}\n")
-
-
-def test_double_dash_ends_options(brix, files):
-    files({"-odd.brix": VALID})
-    assert brix("--", "-odd.brix") == (0, VALID_JSON + "\n", "")
-
-
-def test_version_and_help(brix):
-    assert brix("--version") == (0, "brix 0.1.12\n", "")
+def test_help(brix):
     status, out, err = brix("check", "--help")
     assert (status, err) == (0, "")
     assert out.startswith("brix: check BRIX requirement files")
@@ -158,18 +133,18 @@ def test_standard_input(brix, files):
     assert brix("-", stdin=ZERO) == (1, "", ZERO_TEXT.replace("major.brix", "<stdin>"))
     named = ZERO_TEXT.replace("major.brix", "majors/cs.brix")
     assert brix("--stdin-filename", "majors/cs.brix", "-", stdin=ZERO) == (1, "", named)
-    bad = "brix: cannot read '<stdin>': invalid UTF-8 at line 1, column 1 (byte 0)\n"
-    assert brix("-", stdin=b"\xff") == (2, "", bad)
+    assert brix("-", stdin=b"\xff") == cannot_read("<stdin>", "invalid UTF-8 at line 1, column 1 (byte 0)")
 
 
 @pytest.mark.parametrize(
     "source, expected",
     [
-        (ZERO, {"file": "major.brix", "line": 2, "column": 8, "end_line": 2, "end_column": 9,
+        # The path is escaped as JSON.
+        (ZERO, {"file": 'say "hi".brix', "line": 2, "column": 8, "end_line": 2, "end_column": 9,
                 "message": "failed parsing quantity", "causes": ["cannot select zero"]}),
-        (MISSING_EXTERN, {"file": "major.brix", "line": 1, "column": 8, "end_line": 1, "end_column": 18,
-                          "message": "extern variable `$electives` was declared but not provided by the caller",
-                          "causes": []}),
+        ('extern $electives;\nSELECT 1 FROM $electives : "Electives";\n',
+         {"file": "major.brix", "line": 1, "column": 8, "end_line": 1, "end_column": 18,
+          "message": "extern variable `$electives` was declared but not provided by the caller", "causes": []}),
         (TOO_LARGE, {"file": "major.brix", "message": "failed parsing quantity",
                      "causes": ["selection could not fit as u16", "number too large to fit in target type"]}),
         (SYNTAX, {"file": "major.brix", "line": 1, "column": 15,
@@ -178,42 +153,22 @@ def test_standard_input(brix, files):
     ids=["span-in-cause", "span", "no-position", "position"],
 )
 def test_json_error_format(brix, files, source, expected):
-    files({"major.brix": source})
-    status, out, err = brix("--error-format", "json", "major.brix")
+    files({expected["file"]: source})
+    status, out, err = brix("--error-format", "json", expected["file"])
     assert (status, out) == (1, "")
     assert err.endswith("\n") and err.count("\n") == 1
     # Keys come in a fixed order, so scripts may also read the line as text.
     assert list(json.loads(err).items()) == list(expected.items())
 
 
-def test_json_error_format_escapes_the_path(brix, files):
-    files({'say "hi".brix': ZERO})
-    _, _, err = brix("--error-format", "json", 'say "hi".brix')
-    assert err.startswith('{"file":"say \\"hi\\".brix","line":2,')
-
-
-def test_check_reports_every_file_in_input_order(brix, files):
-    files({"a.brix": VALID, "b.brix": ZERO, "c.brix": VALID, "d.brix": TOO_LARGE})
-    status, out, err = brix("check", "-j", "3", "a.brix", "b.brix", "nope.brix", "c.brix", "d.brix")
+def test_check_reports_every_file_in_input_order_with_the_worst_status(brix, files):
+    files(FILES)
+    status, out, err = brix("check", "-j", "3", "a.brix", "major.brix", "nope.brix", "econ.brix", "large.brix")
     assert status == 2
-    assert out == "a.brix: ok\nc.brix: ok\n"
-    assert err == (
-        ZERO_TEXT.replace("major.brix", "b.brix")
-        + "brix: cannot read 'nope.brix': No such file or directory\n"
-        + TOO_LARGE_TEXT.replace("major.brix", "d.brix")
-    )
-    assert brix("check", "-q", "a.brix", "c.brix") == (0, "", "")
-    assert brix("check", "a.brix", "b.brix")[0] == 1
-
-
-def test_check_many_files_on_several_threads_keeps_input_order(brix, files):
-    named = {f"f{i:03}.brix": (VALID if i % 3 else TOO_LARGE) for i in range(120)}
-    files(named)
-    status, out, err = brix("check", "--jobs=4", *named)
-    assert status == 1
-    assert out.splitlines() == [f"{n}: ok" for n in named if named[n] == VALID]
-    failed = [line.split(":")[0] for line in err.splitlines() if line.endswith("failed parsing quantity")]
-    assert failed == [n for n in named if named[n] == TOO_LARGE]
+    assert out == "a.brix: ok\necon.brix: ok\n"
+    assert err == ZERO_TEXT + "brix: cannot read 'nope.brix': No such file or directory\n" + TOO_LARGE_TEXT
+    assert brix("check", "-q", "a.brix", "econ.brix") == (0, "", "")
+    assert brix("check", "a.brix", "major.brix")[0] == 1
 
 
 def test_many_documents_are_printed_whole_and_in_input_order(brix, files):
@@ -258,25 +213,12 @@ def test_colour_only_on_a_terminal_without_no_color(brix, files, args, env, colo
     subprocess.run([str(brix.binary), *args, "major.brix"], stdout=subprocess.DEVNULL,
                    stderr=follower, env={**full_env, **env}, timeout=60)
     os.close(follower)
-    chunks = []
-    while True:
-        try:
-            chunk = os.read(leader, 4096)
-        except OSError:  # the terminal's other end is closed
-            break
-        if not chunk:
-            break
-        chunks.append(chunk)
+    err = b""
+    try:
+        while chunk := os.read(leader, 4096):
+            err += chunk
+    except OSError:  # the terminal's other end is closed
+        pass
     os.close(leader)
-    err = b"".join(chunks).decode()
-    assert "cannot select zero" in err
-    assert ("\x1b[" in err) == coloured
-
-
-def test_value_shows_the_diagnostic_text_of_each_value(brix):
-    assert brix("value", '"Two ""core"" courses"') == (0, 'String("Two \\"core\\" courses")\n', "")
-    expected = " --> 1:1\n  |\n1 | 0\n  | ^\n  |\n  = cannot assign zero as a quantity\n"
-    assert brix("value", "0") == (1, "", expected)
-    status, out, err = brix("value", "3", "0", "CSCI 1010")
-    assert (status, err) == (1, expected)
-    assert out == 'Quantity(Single(3))\nClass(Class { department_id: "CSCI", course_number: 1010, lab: false })\n'
+    assert b"cannot select zero" in err
+    assert (b"\x1b[" in err) == coloured

@@ -5,14 +5,23 @@ import json
 import pytest
 
 USES_EXTERN = 'extern $electives;\nSELECT 1 FROM $electives : "Electives";\n'
-
-
-def selectors(out):
-    return json.loads(out)["requirements"][0]["query"]["selector"]
+# Spaces around the name and the value are trimmed; comments and blank lines skipped.
+EXTERNS_FILE = "# Approved electives, fall term.\n\n  electives = [CSCI 3100, MATH 3510]\n"
+FILES = {
+    "major.brix": USES_EXTERN,
+    "major.externs": EXTERNS_FILE,
+    "crlf.externs": EXTERNS_FILE.replace("\n", "\r\n"),
+    "bad.externs": "# ok so far\nelectives = CSCI 3100\nCSCI 3200\n",
+    "name.externs": "my electives = CSCI 3100\n",
+    "zero.externs": "electives = 0\n",
+}
 
 
 def course(number, dept="CSCI", lab=False):
     return {"Class": {"department_id": dept, "course_number": number, "lab": lab}}
+
+
+FROM_FILE = [course(3100), course(3510, dept="MATH")]
 
 
 @pytest.mark.parametrize(
@@ -25,42 +34,19 @@ def course(number, dept="CSCI", lab=False):
         (["-x", "electives=CSCI 3100", "-x", "electives=CSCI 3200"], [course(3200)]),
         # Names the file does not declare are ignored.
         (["-x", "electives=CSCI 3100", "-x", "unused=3"], [course(3100)]),
+        (["--externs-file", "major.externs"], FROM_FILE),
+        (["--externs-file", "crlf.externs"], FROM_FILE),
+        (["--externs-file", "major.externs", "-x", "electives=CSCI 4000"], [course(4000)]),
+        (["-x", "electives=CSCI 4000", "--externs-file", "major.externs"], FROM_FILE),
     ],
-    ids=["list", "dollar", "equals-form", "short-joined", "later-wins", "unused"],
+    ids=["list", "dollar", "equals-form", "short-joined", "later-wins", "unused", "file", "crlf-file",
+         "extern-after-file", "file-after-extern"],
 )
 def test_extern_values(brix, files, args, expected):
-    files({"major.brix": USES_EXTERN})
+    files(FILES)
     status, out, err = brix(*args, "major.brix")
     assert (status, err) == (0, "")
-    assert selectors(out) == expected
-
-
-EXTERNS_FILE = """\
-# Approved electives, fall term.
-
-  electives = [CSCI 3100, MATH 3510]
-$count=2
-"""
-
-
-def test_externs_file_with_comments_blank_lines_and_spaces(brix, files):
-    files({
-        "major.brix": 'extern $electives;\nextern $count;\nSELECT $count FROM $electives : "E";\n',
-        "major.externs": EXTERNS_FILE,
-        "crlf.externs": EXTERNS_FILE.replace("\n", "\r\n"),
-    })
-    for externs in ("major.externs", "crlf.externs"):
-        status, out, err = brix("--externs-file", externs, "major.brix")
-        assert (status, err) == (0, "")
-        query = json.loads(out)["requirements"][0]["query"]
-        assert query["quantity"] == {"Single": 2}
-        assert query["selector"] == [course(3100), course(3510, dept="MATH")]
-
-    # A later --extern replaces the file's value, and the reverse order too.
-    _, out, _ = brix("--externs-file", "major.externs", "-x", "electives=CSCI 4000", "major.brix")
-    assert selectors(out) == [course(4000)]
-    _, out, _ = brix("-x", "electives=CSCI 4000", "--externs-file", "major.externs", "major.brix")
-    assert selectors(out) == [course(3100), course(3510, dept="MATH")]
+    assert json.loads(out)["requirements"][0]["query"]["selector"] == expected
 
 
 @pytest.mark.parametrize(
@@ -75,16 +61,12 @@ def test_externs_file_with_comments_blank_lines_and_spaces(brix, files):
     ],
 )
 def test_malformed_extern_definitions_are_usage_errors(brix, files, args, message):
-    files({
-        "major.brix": USES_EXTERN,
-        "bad.externs": "# ok so far\nelectives = CSCI 3100\nCSCI 3200\n",
-        "name.externs": "my electives = CSCI 3100\n",
-    })
+    files(FILES)
     assert brix(*args, "major.brix") == (2, "", f"brix: {message}\n")
 
 
 def test_bad_extern_value_is_reported_like_the_python_module(brix, files):
-    files({"major.brix": USES_EXTERN, "zero.externs": "electives = 0\n"})
+    files(FILES)
     expected = (
         "Error parsing extern value for $electives:  --> 1:1\n"
         "  |\n1 | 0\n  | ^\n  |\n  = cannot assign zero as a quantity\n"

@@ -10,9 +10,7 @@
 namespace brix {
 namespace {
 
-using examples::course;
 using examples::nested;
-using examples::selector;
 
 TEST(DiagnosticText, Values) {
   struct Row {
@@ -22,8 +20,6 @@ TEST(DiagnosticText, Values) {
   // The value kinds a text parses to are shown by the extern value tests.
   const Row rows[] = {
       {VarValue{VarValue::SelectorList{}}, "SelectorList([])"},
-      {VarValue{selector(course("CSCI", 0, true))},
-       R"(Selector(Class(Class { department_id: "CSCI", course_number: 0, lab: true })))"},
       {VarValue{nested(BRIXQuery{Quantity{Quantity::Single{2}}, QueryType::Limit, {}})},
        "Selector(Query(BRIXQuery { quantity: Single(2), type: Limit, selector: [] }))"},
       {VarValue{VarValue::SelectorList{examples::every_selector()}},

@@ -14,55 +14,28 @@
 namespace brix {
 namespace {
 
-TEST(Parse, EmptyTextIsAFileWithoutRequirements) {
-  Result<ParseResult> result = parse("");
-  ASSERT_TRUE(result.ok()) << result.error().to_string();
-  EXPECT_EQ(std::string_view(result->parsed_brix_file.version), "0.1.12");
-  EXPECT_TRUE(result->parsed_brix_file.requirements.empty());
-}
-
-TEST(Parse, SyntaxErrorIsAOneEntryChain) {
-  Result<ParseResult> result = parse("SELECT 1 FROM CSCI 1010;");
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.error().entries().size(), 1u);
-  EXPECT_EQ(result.error().to_string(), R"txt( --> 1:15
-  |
-1 | SELECT 1 FROM CSCI 1010;
-  |               ^---
-  |
-  = expected variable, XYZ, selector_list, or statement)txt");
-}
-
 // Statements are built while the grammar goes on with the rest of the text,
 // yet the outcome is as if the whole text had been matched first: an error of
 // the text as a whole wins over a semantic error in an earlier statement, and
 // of several semantic errors the first in the text is reported.
 TEST(Parse, WholeTextErrorsWinOverEarlierSemanticErrors) {
-  struct Row {
-    std::string_view text;
-    std::string_view chain;
-  };
-  const Row rows[] = {
+  std::string deep = "SELECT 0 FROM QQQZ 1000 : \"x\";\nSELECT 1 FROM ";
+  for (int i = 0; i < 300; ++i) deep += "[SELECT 1 FROM ";
+  const std::string rows[][2] = {
       {"SELECT 0 FROM CSCI 1010 : \"x\";\nSELECT 1 FROM CSCI 1010 : \"y\";\nSELECT 1 FROM;",
        "3:14 expected selector"},
       {"SELECT 0 FROM CSCI 1010 : \"x\";\nSELECT 1 FROM $a : \"y\";",
        "failed parsing quantity | 1:8-1:9 cannot select zero"},
       {"$a = [CSCI 1010];\nSELECT 1 FROM $a : \"x\";\nSELECT 1 FROM $b : \"y\";",
        "failed parsing selector | 3:15-3:17 undefined variable `$b`"},
+      // Too deep a nesting is an error of the whole text: the grammar's own report.
+      {deep, "2:1921 queries and selector lists nest too deeply (the limit is 256 levels)"},
   };
-  for (const Row& row : rows) {
-    Result<ParseResult> result = parse(row.text);
-    ASSERT_FALSE(result.ok()) << row.text;
-    EXPECT_EQ(testing::chain_summary(result.error()), row.chain) << row.text;
+  for (const auto& [text, chain] : rows) {
+    Result<ParseResult> result = parse(text);
+    ASSERT_FALSE(result.ok()) << text;
+    EXPECT_EQ(testing::chain_summary(result.error()), chain) << text;
   }
-
-  // Too deep a nesting is an error of the whole text: the grammar's own report.
-  std::string deep = "SELECT 0 FROM QQQZ 1000 : \"x\";\nSELECT 1 FROM ";
-  for (int i = 0; i < 300; ++i) deep += "[SELECT 1 FROM ";
-  Result<ParseResult> result = parse(deep);
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(testing::chain_summary(result.error()),
-            "2:1921 queries and selector lists nest too deeply (the limit is 256 levels)");
 }
 
 TEST(ParseExternValue, BuildsEachKindOfValue) {

@@ -32,15 +32,6 @@ std::string pretty(const BRIXQueryFile& file) {
   return result.ok() ? *result : std::string();
 }
 
-// The escapes and the indented layout are checked against Python's json
-// module below, on random trees.
-
-TEST(Json, WorkedExampleCompact) {
-  EXPECT_EQ(
-      compact(examples::worked_example()),
-      R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":2},"type":"Select","selector":[{"Class":{"department_id":"ABCD","course_number":1234,"lab":false}},{"Range":{"from":{"department_id":"ABCD","course_number":100,"lab":false},"to":{"department_id":"ABCD","course_number":199,"lab":true}}}]},"description":"Two \"core\" courses","priority":1}]})");
-}
-
 // A file without requirements, written into the caller's buffer after what
 // it holds.
 TEST(Json, WriteJsonAppendsToTheCallersBuffer) {

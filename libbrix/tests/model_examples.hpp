@@ -20,18 +20,6 @@ inline Selector nested(BRIXQuery query) {
   return Selector{Selector::Query{Box<BRIXQuery>(std::move(query))}};
 }
 
-// One requirement: "Two "core" courses", SELECT 2 FROM ABCD 1234 and the
-// range ABCD 100 to ABCD 199L, priority 1.
-inline BRIXQueryFile worked_example() {
-  BRIXQuery query{Quantity{Quantity::Single{2}}, QueryType::Select, {}};
-  query.selector.push_back(selector(course("ABCD", 1234)));
-  query.selector.push_back(
-      selector(Selector::Range{course("ABCD", 100), course("ABCD", 199, true)}));
-  BRIXQueryFile file;
-  file.requirements.push_back(BRIXRequirement{std::move(query), R"(Two "core" courses)", 1});
-  return file;
-}
-
 // One selector of every variant, in variant order; the last is a nested
 // query holding a Tag.
 inline std::vector<Selector> every_selector() {

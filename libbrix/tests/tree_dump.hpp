@@ -26,19 +26,6 @@ inline std::string dump_spans(detail::Pairs pairs, int depth = -1) {
   return out;
 }
 
-// The structure without offsets: inner nodes as rule(children...), leaves as
-// rule:text, e.g. "quantity(quantity_single:1)".
-inline std::string dump_tree(detail::Pair p) {
-  std::string out(rule_name(p.rule()));
-  if (p.children().empty()) return p.as_str().empty() ? out : out + ':' + std::string(p.as_str());
-  char sep = '(';
-  for (detail::Pair child : p.children()) {
-    out += sep + dump_tree(child);
-    sep = ' ';
-  }
-  return out + ')';
-}
-
 // Rule names separated by spaces, for readable failure output.
 inline std::string rule_names(const std::vector<Rule>& rules) {
   std::string out;
