@@ -65,8 +65,6 @@ class Buffer {
   }
   BRIX_INLINE void set(char* q) { p_ = q; }
   std::size_t size() const { return static_cast<std::size_t>(p_ - s_->data()); }
-  const char* at(std::size_t offset) const { return s_->data() + offset; }
-  void truncate(std::size_t size) { p_ = s_->data() + size; }
   // Ends writing: the string's size becomes what was written.
   void finish() {
     s_->resize(size());
@@ -181,7 +179,7 @@ BRIX_INLINE bool is_department_char(unsigned char c) {
 // The first byte in [q, e) that a JSON string cannot hold as it is: a
 // control character, '"' or '\\'. Clears `ascii` when a byte on the way is
 // not ASCII. Sixteen bytes at a time where SSE2 is there (every x86-64),
-// eight otherwise.
+// a byte at a time otherwise.
 BRIX_INLINE const char* next_special(const char* q, const char* e, bool& ascii) {
 #if defined(__SSE2__)
   const __m128i quote = _mm_set1_epi8('"');
@@ -403,10 +401,12 @@ struct DirectConverter::Impl {
   std::array<std::uint32_t, 64> departments_seen{};
 
   BRIX_INLINE bool known_department(std::string_view code) {
+    // The code's bytes, the first in the low byte; a 3-byte code leaves the
+    // top byte 0, which no 4-byte code has.
     std::uint32_t key = 0;
-    std::memcpy(&key, code.data(), 3);
-    if (code.size() == 4)
-      key |= static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])) << 24;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+      key |= static_cast<std::uint32_t>(static_cast<unsigned char>(code[i])) << (8 * i);
+    }
     std::uint32_t& seen = departments_seen[(key * 0x9E3779B1u) >> 26];
     if (seen == key) return true;
     if (!is_department(code)) return false;
