@@ -15,6 +15,7 @@
 
 #include "direct/fragment_reader.hpp"
 #include "lib/utf8.hpp"
+#include "model/copy_bytes.hpp"
 #include "model/json_escapes.hpp"
 #include "model/json_pieces.hpp"
 #include "parser/expansion_meter.hpp"
@@ -97,30 +98,8 @@ BRIX_INLINE char* put(char* q, const char (&text)[N]) {
   return q + N - 1;
 }
 
-// Copies n bytes. Texts and variables' JSON are mostly short, and for those
-// two fixed-size moves that may overlap beat a call of memcpy; neither reads
-// or writes outside the n bytes.
 BRIX_INLINE char* put(char* q, const char* from, std::size_t n) {
-  if (n >= 16 && n <= 32) {
-    char head[16];
-    char tail[16];
-    std::memcpy(head, from, 16);
-    std::memcpy(tail, from + n - 16, 16);
-    std::memcpy(q, head, 16);
-    std::memcpy(q + n - 16, tail, 16);
-  } else if (n >= 8 && n < 16) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(q, &head, 8);
-    std::memcpy(q + n - 8, &tail, 8);
-  } else if (n < 8) {
-    for (std::size_t i = 0; i < n; ++i) q[i] = from[i];
-  } else {
-    std::memcpy(q, from, n);
-  }
-  return q + n;
+  return copy_bytes(q, from, n);
 }
 
 constexpr std::array<char, 200> kDigitPairs = [] {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "brix/brix.hpp"
+#include "model/copy_bytes.hpp"
 #include "model/json_escapes.hpp"
 #include "model/json_pieces.hpp"
 
@@ -54,31 +55,6 @@ inline bool plain_text(std::string_view text) {
 
 inline std::size_t decimal_length(std::uint16_t value) {
   return std::size_t{1} + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
-}
-
-// Copies n bytes. Short texts (department codes, tags) are the common case, and
-// for them two overlapping fixed-size moves beat a call of memcpy.
-inline char* copy(char* out, const char* from, std::size_t n) {
-  if (n >= 8 && n <= 16) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + n - 8, &tail, 8);
-  } else if (n >= 4 && n < 8) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(out, &head, 4);
-    std::memcpy(out + n - 4, &tail, 4);
-  } else if (n < 4) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = from[i];
-  } else {
-    std::memcpy(out, from, n);
-  }
-  return out + n;
 }
 
 // Adds up the length of the text instead of writing it (see json_size).
@@ -153,7 +129,7 @@ class Writer {
     } else if (value.size() + 2 <= kChunk) {
       room(value.size() + 2);
       *p_++ = '"';
-      p_ = copy(p_, value.data(), value.size());
+      p_ = detail::copy_bytes(p_, value.data(), value.size());
       *p_++ = '"';
     } else {
       chr('"');
