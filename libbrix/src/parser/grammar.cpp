@@ -633,58 +633,49 @@ std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
   return syntax_error(again, input);
 }
 
-std::optional<Error> parse_file_statements(std::string_view input, StatementSink sink) {
-  if (std::optional<Error> error = too_large(input)) return error;
+namespace {
 
-  // As in parse_rule: first without recording attempts. A statement needs
-  // about one token per two bytes; this covers all but unusually long ones.
+// Runs `run` (the file rule, or its rest) from `from`, handing statements to
+// `sink`: first without recording attempts, as parse_rule does, and only on
+// failure again with them. A statement needs about one token per two bytes;
+// the reserve covers all but unusually long ones.
+std::optional<Error> run_statements(std::string_view input, std::uint32_t from, StatementSink sink,
+                                    bool (*run)(State&, StatementSink)) {
+  if (std::optional<Error> error = too_large(input)) return error;
   State s(input);
+  s.pos = from;
   s.track_attempts = false;
   s.tokens.reserve(1024);
-  const bool ok = file_handing_over(s, sink);
+  const bool ok = run(s, sink);
   if (s.aborted) return nested_too_deeply(input, s.abort_pos);
   if (ok) return std::nullopt;
 
   // The failure again, recording attempts; the statements matched on the way
   // are of no use now.
   State again(input);
+  again.pos = from;
   again.tokens.reserve(1024);
-  if (!file_handing_over(again, StatementSink{nullptr, nullptr, nullptr})) {
-    return syntax_error(again, input);
-  }
+  if (!run(again, StatementSink{nullptr, nullptr, nullptr})) return syntax_error(again, input);
   // The shortcuts of the first run (first-byte and lookahead tests) only skip
   // rules that cannot match, so both runs agree; should they ever not, the
   // full run is the one to trust.
   assert(false && "a shortcut rejected a match");
   sink.restart(sink.context);
   State full(input);
-  file_handing_over(full, sink);
+  full.pos = from;
+  run(full, sink);
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Error> parse_file_statements(std::string_view input, StatementSink sink) {
+  return run_statements(input, 0, sink, file_handing_over);
 }
 
 std::optional<Error> parse_file_statements_from(std::string_view input, std::uint32_t from,
                                                 StatementSink sink) {
-  if (std::optional<Error> error = too_large(input)) return error;
-  State s(input);
-  s.pos = from;
-  s.track_attempts = false;
-  s.tokens.reserve(1024);
-  const bool ok = file_rest_handing_over(s, sink);
-  if (s.aborted) return nested_too_deeply(input, s.abort_pos);
-  if (ok) return std::nullopt;
-
-  State again(input);
-  again.pos = from;
-  again.tokens.reserve(1024);
-  if (!file_rest_handing_over(again, StatementSink{nullptr, nullptr, nullptr})) {
-    return syntax_error(again, input);
-  }
-  assert(false && "a shortcut rejected a match");
-  sink.restart(sink.context);
-  State full(input);
-  full.pos = from;
-  file_rest_handing_over(full, sink);
-  return std::nullopt;
+  return run_statements(input, from, sink, file_rest_handing_over);
 }
 
 }  // namespace brix::detail
