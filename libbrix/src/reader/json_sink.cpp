@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "model/json_pieces.hpp"
 
 namespace brix::detail {
@@ -21,8 +25,24 @@ char* put_pair(char* q, unsigned value) {
   return q + 2;
 }
 
-// The first byte in [q, e) that a JSON string cannot hold as it is.
+// The first byte in [q, e) that a JSON string cannot hold as it is: a
+// control character, '"' or '\\'. Sixteen bytes at a time where SSE2 is
+// there (every x86-64), a byte at a time otherwise.
 const char* next_special(const char* q, const char* e) {
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i last_control = _mm_set1_epi8(0x1F);
+  while (e - q >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(v, last_control), last_control);
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), control);
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (mask != 0) return q + __builtin_ctz(mask);
+    q += 16;
+  }
+#endif
   while (q < e && kJsonEscapes[static_cast<unsigned char>(*q)] == 0) ++q;
   return q;
 }

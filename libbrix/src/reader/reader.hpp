@@ -28,6 +28,10 @@
 #include <variant>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "brix/brix.hpp"
 #include "closest_string/closest_string.hpp"
 #include "parser/decimal_u16.hpp"
@@ -386,7 +390,7 @@ class Reader {
     const char* q = p_ + 1;
     bool doubled = false;
     for (;;) {
-      while (q < e_ && *q != '"' && *q != '\r' && *q != '\n') ++q;
+      q = string_stop(q);
       if (q == e_ || *q != '"') return false;
       if (e_ - q >= 2 && q[1] == '"') {
         doubled = true;
@@ -400,6 +404,24 @@ class Reader {
     p_ = q + 1;
     lit.span = span(start, p_);
     return true;
+  }
+  // The first '"', CR or LF in [q, e_): where a string's text stops.
+  const char* string_stop(const char* q) const {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (e_ - q >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      const __m128i stop = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, lf));
+      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+      if (mask != 0) return q + __builtin_ctz(mask);
+      q += 16;
+    }
+#endif
+    while (q < e_ && *q != '"' && *q != '\r' && *q != '\n') ++q;
+    return q;
   }
   static std::size_t text_size(const Literal& lit) {
     if (!lit.doubled) return lit.raw.size();
