@@ -51,6 +51,12 @@ bool too_large(std::string_view text) {
   return text.size() > std::numeric_limits<std::uint32_t>::max();
 }
 
+// The report on a text too large to read: its bad UTF-8 first, as always.
+ErrorChain refuse_large(std::string_view text) {
+  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
+  return explain(text, 0);
+}
+
 // Whitespace and comments from `at`: what may follow an extern's value.
 std::size_t layout_end(std::string_view text, std::size_t at) {
   for (;;) {
@@ -73,12 +79,17 @@ std::optional<ErrorChain> trailing_text(std::string_view text, std::size_t value
 
 }  // namespace
 
+// The reader checks the UTF-8 of the strings and comments it reads, where
+// alone it accepts bytes that are not ASCII; when it stops short, invalid
+// UTF-8 anywhere is the error that counts.
 Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
-  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  if (too_large(text)) return explain(text, 0);
+  if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
   detail::Reader<detail::ModelSink> reader(text, externals, sink);
   detail::ReadResult read = reader.read_file();
+  if (read.end != detail::ReadEnd::Done) {
+    if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
+  }
   switch (read.end) {
     case detail::ReadEnd::Done:
       return ParseResult{std::move(sink.file)};
@@ -95,8 +106,7 @@ Result<ParseResult> parse(std::string_view text) {
 
 Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& externals,
                                   std::string& out) {
-  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  if (too_large(text)) return explain(text, 0);
+  if (too_large(text)) return refuse_large(text);
   const std::size_t before = out.size();
   out.reserve(before + kJsonBytesPerTextByte * text.size());
   detail::JsonSink sink(out);
@@ -105,6 +115,7 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
   if (read.end == detail::ReadEnd::Done) return out.size() - before;
   sink.abandon();
   out.resize(before);
+  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
   switch (read.end) {
     case detail::ReadEnd::Syntax:
       return explain(text, read.boundary);
@@ -121,7 +132,7 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
 
 Result<VarValue> parse_extern_value(std::string_view text) {
   if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  if (too_large(text)) return explain(text, 0);
+  if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
   const ExternValues none;
   detail::Reader<detail::ModelSink> reader(text, none, sink);

@@ -25,6 +25,10 @@
 
 namespace brix::detail {
 
+// The decimal digits of a u16 at `q`; returns their end.
+inline constexpr std::size_t kMaxU16Digits = 5;
+char* put_u16(char* q, std::uint16_t number);
+
 // A variable's value: where its JSON is in the arena.
 struct JsonValue {
   std::size_t start = 0;
@@ -40,19 +44,19 @@ class Writer {
 
   // Room for `n` more bytes at the returned pointer; end() says how far
   // they were written.
-  char* room(std::size_t n) {
+  [[gnu::always_inline]] char* room(std::size_t n) {
     if (static_cast<std::size_t>(lim_ - p_) < n) [[unlikely]]
       grow(n);
     return p_;
   }
-  void end(char* q) {
+  [[gnu::always_inline]] void end(char* q) {
     BRIX_WRITER_ASSERT(q >= p_ && q <= lim_);
     p_ = q;
   }
-  void put(std::string_view bytes) {
+  [[gnu::always_inline]] void put(std::string_view bytes) {
     end(copy_bytes(room(bytes.size()), bytes.data(), bytes.size()));
   }
-  void put(char c) {
+  [[gnu::always_inline]] void put(char c) {
     char* q = room(1);
     *q = c;
     end(q + 1);

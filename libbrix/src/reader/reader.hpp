@@ -34,6 +34,7 @@
 
 #include "brix/brix.hpp"
 #include "closest_string/closest_string.hpp"
+#include "lib/utf8.hpp"
 #include "parser/decimal_u16.hpp"
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
@@ -137,14 +138,24 @@ class Reader {
   ValueKind value_kind() const { return value_kind_; }
 
  private:
+  // A variable's value: what the sink keeps, what a copy of it adds, and a
+  // quantity's numbers.
   struct Binding {
-    ValueKind kind = ValueKind::Quantity;
-    Count count;  // a Quantity's numbers
-    Stats size;
     Value value{};
+    std::size_t selectors = 0;
+    std::size_t text = 0;
+    std::uint16_t from = 0;
+    std::uint16_t to = 0;
+    std::int16_t depth = 0;
+    ValueKind kind = ValueKind::Quantity;
+    bool many = false;
   };
 
-  // The variables, by name, in open addressing; names point into the text.
+  // The variables, in open addressing with the values in the slots. A large
+  // file uses variables defined anywhere in megabytes of text, so a slot of
+  // one cache line holding the hash, the name (when short, as names are)
+  // and the value makes a lookup one cache miss, where a slot pointing at
+  // its name in the text would be two.
   class Table {
    public:
     Table() : seed_(name_hash_seed()), slots_(16) {}
@@ -153,12 +164,27 @@ class Reader {
       const Slot& slot = slots_[probe(name, hash_variable_name(name, seed_))];
       return slot.hash == 0 ? nullptr : &slot.binding;
     }
+    // Starts loading the slot where `name` would go: asked for when an
+    // assignment begins, it arrives while the value is read.
+    void prefetch(std::string_view name) const {
+      __builtin_prefetch(&slots_[hash_variable_name(name, seed_) & (slots_.size() - 1)], 1);
+    }
     void bind(std::string_view name, Binding binding) {
       const std::uint64_t hash = hash_variable_name(name, seed_);
       Slot& slot = slots_[probe(name, hash)];
       if (slot.hash == 0) {
         slot.hash = hash;
-        slot.name = name;
+        if (name.size() <= kInlineName) {
+          slot.name_size = static_cast<std::uint8_t>(name.size());
+          std::memcpy(slot.name, name.data(), name.size());
+        } else {
+          // Long names stay in the text, which outlives the table.
+          slot.name_size = kLongName;
+          const char* where = name.data();
+          const auto size = static_cast<std::uint32_t>(name.size());
+          std::memcpy(slot.name, &where, sizeof where);
+          std::memcpy(slot.name + sizeof where, &size, sizeof size);
+        }
         ++used_;
       }
       slot.binding = std::move(binding);
@@ -166,15 +192,29 @@ class Reader {
     }
 
    private:
-    struct Slot {
+    static constexpr std::size_t kInlineName = 15;
+    static constexpr std::uint8_t kLongName = 0xFF;
+    struct alignas(64) Slot {
       std::uint64_t hash = 0;
-      std::string_view name;
+      char name[kInlineName] = {};
+      std::uint8_t name_size = 0;
       Binding binding;
     };
+    static bool holds(const Slot& slot, std::string_view name) {
+      if (slot.name_size != kLongName) {
+        return slot.name_size == name.size() &&
+               std::memcmp(slot.name, name.data(), name.size()) == 0;
+      }
+      const char* where;
+      std::uint32_t size;
+      std::memcpy(&where, slot.name, sizeof where);
+      std::memcpy(&size, slot.name + sizeof where, sizeof size);
+      return std::string_view(where, size) == name;
+    }
     std::size_t probe(std::string_view name, std::uint64_t hash) const {
       const std::size_t mask = slots_.size() - 1;
       std::size_t i = hash & mask;
-      while (slots_[i].hash != 0 && (slots_[i].hash != hash || slots_[i].name != name)) {
+      while (slots_[i].hash != 0 && (slots_[i].hash != hash || !holds(slots_[i], name))) {
         i = (i + 1) & mask;
       }
       return i;
@@ -216,22 +256,44 @@ class Reader {
     while (q < e_ && is_word(static_cast<unsigned char>(*q))) ++q;
     return q;
   }
+  // Whitespace and comments from `q`. A comment that is not valid UTF-8
+  // ends the layout at its start, where nothing can be read.
   const char* layout_end(const char* q) const {
     for (;;) {
       while (q < e_ && (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n')) ++q;
       if (e_ - q >= 2 && q[0] == '/' && q[1] == '/') {
         const void* lf = std::memchr(q, '\n', static_cast<std::size_t>(e_ - q));
-        q = lf != nullptr ? static_cast<const char*>(lf) : e_;
+        const char* end = lf != nullptr ? static_cast<const char*>(lf) : e_;
+        if (!valid_utf8(q, end)) return q;
+        q = end;
         continue;
       }
       return q;
     }
   }
-  void skip() {
-    if (p_ == e_) return;
-    const char c = *p_;
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '/') return;
-    p_ = layout_end(p_);
+  // Only comments and strings may hold bytes that are not ASCII, so only
+  // they are checked; a caller checks the whole text when a read fails.
+  static bool valid_utf8(const char* from, const char* to) {
+    for (const char* q = from; q < to; ++q) {
+      if (static_cast<unsigned char>(*q) >= 0x80) {
+        return !find_invalid_utf8(std::string_view(q, static_cast<std::size_t>(to - q)));
+      }
+    }
+    return true;
+  }
+  // Most items are followed by nothing or by one space, which the inline
+  // part settles.
+  [[gnu::always_inline]] void skip() {
+    if (p_ == e_ || !is_layout_start(static_cast<unsigned char>(*p_))) return;
+    if (*p_ == ' ' && (e_ - p_ < 2 || !is_layout_start(static_cast<unsigned char>(p_[1])))) {
+      ++p_;
+      return;
+    }
+    skip_layout();
+  }
+  [[gnu::noinline]] void skip_layout() { p_ = layout_end(p_); }
+  static bool is_layout_start(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
   }
   // A word, layout, then "(": a selector function call (the grammar tries a
   // call before a course, and a course is never followed by "(").
@@ -322,12 +384,12 @@ class Reader {
   bool charge(const Binding& b, const Name& name, int level) {
     const std::size_t selectors_left = selector_limit_ - std::min(selectors_, selector_limit_);
     const std::size_t text_left = text_limit_ - std::min(text_bytes_, text_limit_);
-    const bool deep = b.size.depth > MAX_NESTING - level;
-    const bool many = b.size.selectors > selectors_left;
-    const bool long_text = b.size.text > text_left;
+    const bool deep = b.depth > MAX_NESTING - level;
+    const bool many = b.selectors > selectors_left;
+    const bool long_text = b.text > text_left;
     if (!deep && !many && !long_text) {
-      selectors_ += b.size.selectors;
-      text_bytes_ += b.size.text;
+      selectors_ += b.selectors;
+      text_bytes_ += b.text;
       return true;
     }
     if constexpr (KeepsVarValues<S>) {
@@ -399,6 +461,7 @@ class Reader {
       }
       break;
     }
+    if (!valid_utf8(start + 1, q)) return false;
     lit.raw = std::string_view(start + 1, static_cast<std::size_t>(q - start - 1));
     lit.doubled = doubled;
     p_ = q + 1;
@@ -525,7 +588,7 @@ class Reader {
             charge(*b, name, level)) {
           a.is_text = b->kind == ValueKind::String;
           a.value = &b->value;
-          text += b->size.text;
+          text += b->text;
         }
       }
     } else if (!course(a.course)) {
@@ -635,9 +698,9 @@ class Reader {
           !charge(*b, name, level)) {
         return true;
       }
-      st.selectors += b->size.selectors;
-      st.text += b->size.text;
-      st.depth = std::max(st.depth, level + b->size.depth);
+      st.selectors += b->selectors;
+      st.text += b->text;
+      st.depth = std::max(st.depth, level + b->depth);
       if (!muted_) sink_.splice(name, b->kind, b->value);
       return true;
     }
@@ -702,7 +765,9 @@ class Reader {
         const Binding* b = lookup(name);
         if (b != nullptr &&
             expect_kind(*b, name, "expected quantity, found ", b->kind == ValueKind::Quantity)) {
-          count = b->count;
+          count.from = b->from;
+          count.to = b->to;
+          count.many = b->many;
           if (count.many && level == 0 && count.from == 0) {
             fail(name.span, "cannot select a range starting from zero on a top-level SELECT");
           }
@@ -751,15 +816,17 @@ class Reader {
     Binding b;
     b.kind = static_cast<ValueKind>(value.value.index());
     const CopySize size = ExpansionMeter::measure(value);
-    b.size = Stats{size.selectors, size.text, size.depth};
+    b.selectors = size.selectors;
+    b.text = size.text;
+    b.depth = static_cast<std::int16_t>(std::min(size.depth, MAX_NESTING + 1));
     if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
       if (const auto* single = std::get_if<Quantity::Single>(&quantity->value)) {
-        b.count.from = b.count.to = single->value;
+        b.from = b.to = single->value;
       } else {
         const auto& range = std::get<Quantity::Many>(quantity->value);
-        b.count.from = range.from;
-        b.count.to = range.to;
-        b.count.many = true;
+        b.from = range.from;
+        b.to = range.to;
+        b.many = true;
       }
     }
     if constexpr (KeepsVarValues<S>) {
@@ -837,6 +904,7 @@ class Reader {
     if (!variable(name)) return false;
     skip();
     if (peek() != '=') return false;
+    table_.prefetch(name.text);
     ++p_;
     skip();
     const char* value_start = p_;
@@ -850,8 +918,12 @@ class Reader {
     if (!live()) return true;
     Binding b;
     b.kind = kind;
-    b.count = last_count_;
-    b.size = st;
+    b.from = last_count_.from;
+    b.to = last_count_.to;
+    b.many = last_count_.many;
+    b.selectors = st.selectors;
+    b.text = st.text;
+    b.depth = static_cast<std::int16_t>(st.depth);
     b.value = sink_.assignment_end(name, kind, span(value_start, value_stop), span(start, p_));
     table_.bind(name.text, std::move(b));
     return true;
@@ -951,12 +1023,12 @@ class Reader {
                                      b->kind == ValueKind::Quantity)) {
       return;
     }
-    if (b->count.many) {
+    if (b->many) {
       fail(name.span,
            "priority must be a single number, not a range (`" + std::string(name.text) + "`)");
       return;
     }
-    priority.from = priority.to = b->count.from;
+    priority.from = priority.to = b->from;
   }
 
   const Binding* describe(const Name& name) {
