@@ -37,11 +37,9 @@ constexpr std::size_t kJsonBytesPerTextByte = 4;
 // The grammar's report on a file the reader could not read past the
 // statement that ends at `boundary` (0: none was finished).
 ErrorChain explain(std::string_view text, std::uint32_t boundary) {
-  const detail::StatementSink none{nullptr, [](void*, detail::Pair) {}, [](void*) {}};
-  std::optional<Error> report = boundary == 0
-                                    ? detail::parse_file_statements(text, none)
-                                    : detail::parse_file_statements_from(text, boundary, none);
-  if (report) return syntax_error(*report);
+  if (std::optional<Error> report = detail::explain_file(text, boundary)) {
+    return syntax_error(*report);
+  }
   return ErrorChain::from_message(
       "the reader stopped at a text the grammar accepts (after offset " + std::to_string(boundary) +
       ")");

@@ -6,8 +6,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "model/json_pieces.hpp"
-
 namespace brix::detail {
 namespace {
 
@@ -123,25 +121,6 @@ void JsonSink::file_begin() {
   w_->put(R"({"version":")");
   w_->put(VERSION);
   w_->put(R"(","requirements":[)");
-}
-
-JsonValue JsonSink::extern_value(const Name&, const VarValue& value) {
-  std::string json;
-  if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
-    for (std::size_t i = 0; i < list->selectors.size(); ++i) {
-      if (i != 0) json += ',';
-      write_json_piece(list->selectors[i], json);
-    }
-  } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
-    write_json_piece(*selector, json);
-  } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
-    write_json_piece(text->value.view(), json);
-  } else if (const auto* course = std::get_if<Class>(&value.value)) {
-    write_json_piece(*course, json);
-  }
-  const JsonValue kept{arena_.size(), json.size()};
-  arena_.put(json);
-  return kept;
 }
 
 void JsonSink::query_begin(QueryType type, Span, const Count& count, int level) {

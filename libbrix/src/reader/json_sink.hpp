@@ -93,8 +93,6 @@ class JsonSink : public Sink<JsonValue> {
   // Stops writing after a failed read; `out` then holds what was written.
   void abandon() { out_.finish(); }
 
-  JsonValue extern_value(const Name&, const VarValue& value);
-
   void requirement_begin(Span) {
     w_->put(wrote_requirement_ ? std::string_view(R"(,{"query":)") : R"({"query":)");
     wrote_requirement_ = true;

@@ -393,10 +393,8 @@ class Reader {
       return true;
     }
     if constexpr (KeepsVarValues<S>) {
-      ExpansionMeter meter;
-      meter.restore(selectors_, text_bytes_);
-      meter.nesting = level;
-      std::optional<ErrorChain> over = meter.charge(b.value, text_, name.span.begin, name.span.end);
+      std::optional<ErrorChain> over = ExpansionMeter::over_limit(
+          b.value, level, selectors_, text_bytes_, text_, name.span.begin, name.span.end);
       if (over) fail(std::move(*over));
     } else {
       // Which limit the value's walk meets first depends on its shape,
@@ -820,24 +818,105 @@ class Reader {
     b.text = size.text;
     b.depth = static_cast<std::int16_t>(std::min(size.depth, MAX_NESTING + 1));
     if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
-      if (const auto* single = std::get_if<Quantity::Single>(&quantity->value)) {
-        b.from = b.to = single->value;
-      } else {
-        const auto& range = std::get<Quantity::Many>(quantity->value);
-        b.from = range.from;
-        b.to = range.to;
-        b.many = true;
-      }
+      const Count count = count_of(*quantity);
+      b.from = count.from;
+      b.to = count.to;
+      b.many = count.many;
     }
     if constexpr (KeepsVarValues<S>) {
       b.value = value;
     } else {
-      b.value = sink_.extern_value(name, value);
+      b.value = replay(name, value);
     }
     if (!charge(b, name, 0)) return true;
     sink_.extern_declared(name, b.kind, span(start, p_));
     table_.bind(name.text, std::move(b));
     return true;
+  }
+
+  // A caller's value told to the sink as if it were assigned, so the sink
+  // keeps it as it keeps its own.
+  Value replay(const Name& name, const VarValue& value) {
+    const auto kind = static_cast<ValueKind>(value.value.index());
+    sink_.assignment_begin(name, kind);
+    if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
+      for (const Selector& selector : list->selectors) replay(selector, 0);
+    } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
+      replay(*selector, 0);
+    } else if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
+      sink_.count(count_of(*quantity));
+    } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
+      sink_.string(Literal{text->value.view(), {}, false});
+    } else {
+      sink_.class_value(course_of(std::get<Class>(value.value)));
+    }
+    return sink_.assignment_end(name, kind, {}, {});
+  }
+  void replay(const Selector& selector, int level) {
+    if (const auto* single = std::get_if<Class>(&selector.value)) {
+      sink_.class_selector(course_of(*single));
+    } else if (const auto* nested = std::get_if<Selector::Query>(&selector.value)) {
+      const BRIXQuery& query = *nested->query;
+      sink_.query_begin(query.type, {}, count_of(query.quantity), level + 1);
+      for (const Selector& inner : query.selector) replay(inner, level + 1);
+      sink_.query_end({}, level + 1);
+    } else {
+      // The functions build the variants of the same positions.
+      std::array<Argument<Value>, 3> args{};
+      std::size_t count = 0;
+      const auto text = [&](const Text& t) {
+        args[count++].literal = Literal{t.view(), {}, false};
+      };
+      const auto course = [&](const Class& c) {
+        args[count].is_text = false;
+        args[count++].course = course_of(c);
+      };
+      for (Argument<Value>& a : args) a.is_text = true;
+      std::visit(
+          [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<V, Selector::Placement> ||
+                          std::is_same_v<V, Selector::Tag> || std::is_same_v<V, Selector::Dist>) {
+              text(v.value);
+            } else if constexpr (std::is_same_v<V, Selector::TagCode>) {
+              text(v.tag);
+              text(v.code);
+            } else if constexpr (std::is_same_v<V, Selector::DistCode>) {
+              text(v.dist);
+              text(v.code);
+            } else if constexpr (std::is_same_v<V, Selector::Range>) {
+              course(v.from);
+              course(v.to);
+            } else if constexpr (std::is_same_v<V, Selector::RangeDist>) {
+              course(v.from);
+              course(v.to);
+              text(v.dist);
+            } else if constexpr (std::is_same_v<V, Selector::RangeTag>) {
+              course(v.from);
+              course(v.to);
+              text(v.tag);
+            }
+          },
+          selector.value);
+      const FunctionRow& row = kFunctions[selector.value.index()];
+      sink_.call(Call<Value>{
+          row.function, row.upper, {}, {}, std::span<const Argument<Value>>(args.data(), count)});
+    }
+  }
+  static Course course_of(const Class& c) {
+    return Course{c.department_id.view(), c.course_number, c.lab, {}, {}, {}};
+  }
+  static Count count_of(const Quantity& quantity) {
+    Count c;
+    if (const auto* single = std::get_if<Quantity::Single>(&quantity.value)) {
+      c.from = c.to = single->value;
+    } else {
+      const auto& range = std::get<Quantity::Many>(quantity.value);
+      c.from = range.from;
+      c.to = range.to;
+      c.many = true;
+    }
+    return c;
   }
 
   // var_value at p_: a list, a call, a count, a string or a course.
