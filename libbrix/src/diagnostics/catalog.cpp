@@ -19,7 +19,8 @@ bool well_formed(std::string_view code) {
 // `what` names an entry for messages: "line 3" or "entry 3".
 Result<Catalog> build(const std::vector<std::string_view>& codes, std::string_view what,
                       Catalog& out, std::vector<std::string>& sorted) {
-  if (codes.empty()) return ErrorChain::from_message("the catalog is empty: it needs at least one department code");
+  if (codes.empty())
+    return ErrorChain::from_message("the catalog is empty: it needs at least one department code");
   std::vector<std::pair<std::string_view, std::size_t>> seen;
   seen.reserve(codes.size());
   for (std::size_t i = 0; i < codes.size(); ++i) {
@@ -35,11 +36,10 @@ Result<Catalog> build(const std::vector<std::string_view>& codes, std::string_vi
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < seen.size(); ++i) {
     if (seen[i].first == seen[i - 1].first) {
-      return ErrorChain::from_message("catalog " + std::string(what) + " " +
-                                      std::to_string(seen[i].second) + ": `" +
-                                      std::string(seen[i].first) + "` is listed twice (first at " +
-                                      std::string(what) + " " + std::to_string(seen[i - 1].second) +
-                                      ")");
+      return ErrorChain::from_message(
+          "catalog " + std::string(what) + " " + std::to_string(seen[i].second) + ": `" +
+          std::string(seen[i].first) + "` is listed twice (first at " + std::string(what) + " " +
+          std::to_string(seen[i - 1].second) + ")");
     }
   }
   for (const auto& [code, line] : seen) sorted.emplace_back(code);

@@ -57,9 +57,8 @@ std::optional<std::string> suggested(std::string_view message) {
 }
 
 std::size_t line_of(std::string_view text, std::size_t offset) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.begin() +
-                                                               static_cast<std::ptrdiff_t>(offset),
-                                             '\n')) +
+  return static_cast<std::size_t>(
+             std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n')) +
          1;
 }
 
@@ -67,8 +66,11 @@ std::size_t line_of(std::string_view text, std::size_t offset) {
 
 std::optional<Hint> hash_comment(std::string_view text, const SourceScan&, std::size_t at) {
   if (at >= text.size() || text[at] != '#') return std::nullopt;
-  return Hint{"comments begin with `//`; `#` does not start one", "`#` is not a comment", at,
-              at + 1, {{{at, at + 1}, "//"}}};
+  return Hint{"comments begin with `//`; `#` does not start one",
+              "`#` is not a comment",
+              at,
+              at + 1,
+              {{{at, at + 1}, "//"}}};
 }
 
 constexpr std::array<std::string_view, 6> kCurlyQuotes = {"\u201C", "\u201D", "\u201E",
@@ -82,8 +84,11 @@ std::optional<Hint> curly_quotes(std::string_view text, const SourceScan& scan, 
     return 0;
   };
   if (at >= text.size() || quote_at(at) == 0) return std::nullopt;
-  Hint hint{"strings are written between straight double quotes `\"`", "a typographic quote", at,
-            at + quote_at(at), {}};
+  Hint hint{"strings are written between straight double quotes `\"`",
+            "a typographic quote",
+            at,
+            at + quote_at(at),
+            {}};
   // Every typographic double quote in code on the statement's lines.
   const std::size_t end = scan.statement_end(at);
   for (std::size_t i = scan.statement_start(at); i < end; ++i) {
@@ -110,8 +115,8 @@ std::optional<Hint> keyword_case(std::string_view text, const SourceScan& scan, 
   std::size_t n = 0;
   if (at >= text.size() || !keyword_at(at, n)) return std::nullopt;
   const std::string word = upper(text.substr(at, n));
-  Hint hint{"keywords are written in capitals: `" + word + "`", "write `" + word + "`", at, at + n,
-            {}};
+  Hint hint{
+      "keywords are written in capitals: `" + word + "`", "write `" + word + "`", at, at + n, {}};
   const std::size_t end = scan.statement_end(at);
   for (std::size_t i = scan.statement_start(at); i < end; ++i) {
     std::size_t m = 0;
@@ -127,7 +132,10 @@ Hint semicolon_after(std::string_view text, std::size_t after) {
   std::string shown(1, text[after - 1]);
   return Hint{"each statement ends with `;` \u2014 add one after `" + shown + "` on line " +
                   std::to_string(line_of(text, after)),
-              "`;` missing here", after, after, {{{after, after}, ";"}}};
+              "`;` missing here",
+              after,
+              after,
+              {{{after, after}, ";"}}};
 }
 
 // A ";" at the end of the error's line or of a later line of its statement:
@@ -160,7 +168,9 @@ std::optional<Hint> missing_description(std::string_view text, const SourceScan&
   }
   const std::size_t after = scan.end_of_previous_token(end - 1, start);
   return Hint{"every requirement needs a description: add `: \"...\"` before `;`",
-              "the description goes here", after, after,
+              "the description goes here",
+              after,
+              after,
               {{{after, after}, " : \"Description\""}}};
 }
 
@@ -194,7 +204,10 @@ std::optional<Hint> nested_description(std::string_view text, const SourceScan& 
     }
     const std::size_t from = scan.end_of_previous_token(i, start);
     return Hint{"only a top-level requirement has a description; remove this one",
-                "description of a nested requirement", i, k, {{{from, k}, ""}}};
+                "description of a nested requirement",
+                i,
+                k,
+                {{{from, k}, ""}}};
   }
   return std::nullopt;
 }
@@ -227,7 +240,10 @@ std::optional<Hint> undefined_variable(std::string_view text, const SourceScan& 
     }
   }
   if (best.empty()) return std::nullopt;
-  return Hint{"did you mean `" + std::string(best) + "`?", "not defined", start, end,
+  return Hint{"did you mean `" + std::string(best) + "`?",
+              "not defined",
+              start,
+              end,
               {{{start, end}, std::string(best)}}};
 }
 
@@ -235,7 +251,10 @@ std::optional<Hint> suggestion_fix(const ErrorChain& chain, std::string_view wha
   const std::optional<std::string> suggestion = suggested(innermost_message(chain));
   if (!suggestion || suggestion->empty()) return std::nullopt;
   const auto [start, end] = report_span(chain);
-  return Hint{"did you mean `" + *suggestion + "`?", std::string(what), start, end,
+  return Hint{"did you mean `" + *suggestion + "`?",
+              std::string(what),
+              start,
+              end,
               {{{start, end}, *suggestion}}};
 }
 
@@ -247,16 +266,15 @@ std::size_t before_fixes(std::size_t offset, const std::vector<FixIt>& fixes) {
     if (offset < start) break;
     const std::size_t removed = fix.span.end.offset - fix.span.start.offset;
     if (offset < start + fix.replacement.size()) return fix.span.start.offset;
-    shift += static_cast<std::ptrdiff_t>(fix.replacement.size()) -
-             static_cast<std::ptrdiff_t>(removed);
+    shift +=
+        static_cast<std::ptrdiff_t>(fix.replacement.size()) - static_cast<std::ptrdiff_t>(removed);
   }
   return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) - shift);
 }
 
 }  // namespace
 
-std::size_t find_too_large_number(std::string_view text, const SourceScan& scan,
-                                  std::size_t* end) {
+std::size_t find_too_large_number(std::string_view text, const SourceScan& scan, std::size_t* end) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (!scan.is_code(i) || !std::isdigit(static_cast<unsigned char>(text[i]))) continue;
     std::size_t j = i;

@@ -48,8 +48,7 @@ class Linter {
     }
     for (const auto& [name, binding] : order_) {
       if (!binding.used) {
-        warn("W0206", binding.start, binding.end,
-             "`" + name + "` is defined but never used",
+        warn("W0206", binding.start, binding.end, "`" + name + "` is defined but never used",
              "remove it, or use it in a requirement");
       }
     }
@@ -316,8 +315,8 @@ class Linter {
            "a range covers the courses of one department; list each department's range");
     } else if (std::get<1>(low) > std::get<1>(high)) {
       warn("W0202", xyz.start(), xyz.end(),
-           "this range starts after it ends, so it holds no course",
-           "swap the two courses", std::pair{from->start(), to->end()}, "reversed");
+           "this range starts after it ends, so it holds no course", "swap the two courses",
+           std::pair{from->start(), to->end()}, "reversed");
     }
   }
 
