@@ -165,6 +165,12 @@ std::vector<Diagnostic> check(std::string_view text, const Options& options) {
     if (!blank(work, start, end)) break;
   }
 
+  // The library's own error first, then the others in text order.
+  if (out.size() > 2) {
+    std::stable_sort(out.begin() + 1, out.end(), [](const Diagnostic& a, const Diagnostic& b) {
+      return (a.span ? a.span->start.offset : 0) < (b.span ? b.span->start.offset : 0);
+    });
+  }
   if (options.warnings && parsed) {
     for (Diagnostic& warning : detail::lint(text, work, options)) out.push_back(std::move(warning));
   }
