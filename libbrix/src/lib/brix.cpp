@@ -12,6 +12,7 @@
 #include "reader/json_sink.hpp"
 #include "reader/model_sink.hpp"
 #include "reader/reader.hpp"
+#include "tarrow_departments/catalog_scope.hpp"
 
 namespace brix {
 namespace {
@@ -83,7 +84,7 @@ std::optional<ErrorChain> trailing_text(std::string_view text, std::size_t value
 Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
   if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
-  detail::Reader<detail::ModelSink> reader(text, externals, sink);
+  detail::Reader<detail::ModelSink> reader(text, externals, sink, detail::catalog_in_force());
   detail::ReadResult read = reader.read_file();
   if (read.end != detail::ReadEnd::Done) {
     if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
@@ -108,7 +109,7 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
   const std::size_t before = out.size();
   out.reserve(before + kJsonBytesPerTextByte * text.size());
   detail::JsonSink sink(out);
-  detail::Reader<detail::JsonSink> reader(text, externals, sink);
+  detail::Reader<detail::JsonSink> reader(text, externals, sink, detail::catalog_in_force());
   detail::ReadResult read = reader.read_file();
   if (read.end == detail::ReadEnd::Done) return out.size() - before;
   sink.abandon();
@@ -133,7 +134,7 @@ Result<VarValue> parse_extern_value(std::string_view text) {
   if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
   const ExternValues none;
-  detail::Reader<detail::ModelSink> reader(text, none, sink);
+  detail::Reader<detail::ModelSink> reader(text, none, sink, detail::catalog_in_force());
   detail::ReadResult read = reader.read_value();
   if (read.end == detail::ReadEnd::Syntax) {
     // The grammar's value may end before the reader stopped.

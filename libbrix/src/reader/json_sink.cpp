@@ -49,10 +49,11 @@ const char* next_special(const char* q, const char* e) {
 
 // Room is added a chunk at a time, so the zeroing that resize does touches
 // memory that is about to be written, while it is still in the cache. Fuzz
-// and sanitizer builds use a tiny chunk, so that writes meet its end often.
+// and sanitizer builds add a byte at a time, so that every write of every
+// test meets the end of the room it asked for.
 void Writer::grow(std::size_t n) {
-#if defined(BRIX_CHECK_WRITES)
-  constexpr std::size_t kChunk = 16;
+#if defined(BRIX_TINY_CHUNKS)
+  constexpr std::size_t kChunk = 1;
 #else
   constexpr std::size_t kChunk = std::size_t{64} << 10;
 #endif

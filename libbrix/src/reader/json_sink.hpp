@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,15 +14,6 @@
 #include "model/copy_bytes.hpp"
 #include "model/json_escapes.hpp"
 #include "reader/sink.hpp"
-
-// Checked in debug and fuzz builds: a write never ends past the room it
-// asked for.
-#if defined(BRIX_CHECK_WRITES) || !defined(NDEBUG)
-#include <cstdlib>
-#define BRIX_WRITER_ASSERT(condition) ((condition) ? void(0) : std::abort())
-#else
-#define BRIX_WRITER_ASSERT(condition) ((void)0)
-#endif
 
 namespace brix::detail {
 
@@ -50,7 +42,9 @@ class Writer {
     return p_;
   }
   [[gnu::always_inline]] void end(char* q) {
-    BRIX_WRITER_ASSERT(q >= p_ && q <= lim_);
+    // A pointer past the limit would make the next room() test wrap and
+    // write beyond the string; debug, sanitizer and fuzz builds check.
+    assert(q >= p_ && q <= lim_ && "a write ran past the room it asked for");
     p_ = q;
   }
   [[gnu::always_inline]] void put(std::string_view bytes) {

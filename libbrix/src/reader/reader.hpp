@@ -33,15 +33,16 @@
 #endif
 
 #include "brix/brix.hpp"
+#include "brix/catalog.hpp"
 #include "closest_string/closest_string.hpp"
 #include "lib/utf8.hpp"
 #include "parser/decimal_u16.hpp"
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
 #include "parser/name_hash.hpp"
-#include "reader/catalog.hpp"
 #include "reader/functions.hpp"
 #include "reader/sink.hpp"
+#include "tarrow_departments/tarrow_departments.hpp"
 
 namespace brix::detail {
 
@@ -84,7 +85,8 @@ class Reader {
  public:
   using Value = typename S::Value;
 
-  Reader(std::string_view text, const ExternValues& externals, S& sink, Catalog catalog = Catalog())
+  Reader(std::string_view text, const ExternValues& externals, S& sink,
+         const Catalog* catalog = nullptr)
       : text_(text),
         b_(text.data()),
         p_(text.data()),
@@ -499,7 +501,7 @@ class Reader {
     }
     std::uint32_t& seen = departments_seen_[(key * 0x9E3779B1u) >> 26];
     if (seen == key) return true;
-    if (!catalog_.contains(code)) return false;
+    if (catalog_ != nullptr ? !catalog_->contains(code) : !is_department(code)) return false;
     seen = key;
     return true;
   }
@@ -545,7 +547,9 @@ class Reader {
       fail(c.department_span, "departments must be 3-4 uppercase ASCII character symbols");
     } else if (!known_department(c.department)) {
       const std::string_view suggestion =
-          closest_string(c.department, catalog_.codes()).value_or("");
+          catalog_ != nullptr
+              ? catalog_->closest(c.department)
+              : closest_string(c.department, tarrow_departments_list()).value_or("");
       fail(c.department_span,
            "this department does not exist in Tarrow's course catalog (Did you mean: " +
                std::string(suggestion) + ")");
@@ -1127,7 +1131,7 @@ class Reader {
   const char* e_;
   const ExternValues& externals_;
   S& sink_;
-  const Catalog catalog_;
+  const Catalog* catalog_;  // null for the built-in one
   Table table_;
   std::optional<ErrorChain> error_;
   bool exact_ = false;
