@@ -84,8 +84,8 @@ std::optional<ErrorChain> trailing_text(std::string_view text, std::size_t value
 Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
   if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
-  detail::Reader<detail::ModelSink> reader(text, externals, sink, detail::catalog_in_force());
-  detail::ReadResult read = reader.read_file();
+  detail::BRIXParser<detail::ModelSink> reader(text, externals, sink, detail::catalog_in_force());
+  detail::ReadResult read = reader.parse_file();
   if (read.end != detail::ReadEnd::Done) {
     if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
   }
@@ -109,8 +109,8 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
   const std::size_t before = out.size();
   out.reserve(before + kJsonBytesPerTextByte * text.size());
   detail::JsonSink sink(out);
-  detail::Reader<detail::JsonSink> reader(text, externals, sink, detail::catalog_in_force());
-  detail::ReadResult read = reader.read_file();
+  detail::BRIXParser<detail::JsonSink> reader(text, externals, sink, detail::catalog_in_force());
+  detail::ReadResult read = reader.parse_file();
   if (read.end == detail::ReadEnd::Done) return out.size() - before;
   sink.abandon();
   out.resize(before);
@@ -134,8 +134,8 @@ Result<VarValue> parse_extern_value(std::string_view text) {
   if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
   const ExternValues none;
-  detail::Reader<detail::ModelSink> reader(text, none, sink, detail::catalog_in_force());
-  detail::ReadResult read = reader.read_value();
+  detail::BRIXParser<detail::ModelSink> reader(text, none, sink, detail::catalog_in_force());
+  detail::ReadResult read = reader.parse_extern_value();
   if (read.end == detail::ReadEnd::Syntax) {
     // The grammar's value may end before the reader stopped.
     std::variant<detail::ParseTree, Error> parsed = detail::parse_rule(Rule::var_value, text);

@@ -81,12 +81,12 @@ template <class S>
 concept KeepsVarValues = std::is_same_v<typename S::Value, VarValue>;
 
 template <class S>
-class Reader {
+class BRIXParser {
  public:
   using Value = typename S::Value;
 
-  Reader(std::string_view text, const ExternValues& externals, S& sink,
-         const Catalog* catalog = nullptr)
+  BRIXParser(std::string_view text, const ExternValues& externals, S& sink,
+             const Catalog* catalog = nullptr)
       : text_(text),
         b_(text.data()),
         p_(text.data()),
@@ -97,7 +97,7 @@ class Reader {
         selector_limit_(ExpansionMeter::selector_limit(text.size())),
         text_limit_(ExpansionMeter::text_limit(text.size())) {}
 
-  ReadResult read_file() {
+  ReadResult parse_file() {
     sink_.file_begin();
     skip();
     while (at("extern")) {
@@ -117,12 +117,12 @@ class Reader {
 
   // One value from offset 0, as an extern's value is read; the result's
   // `value_end` says where it ended.
-  ReadResult read_value() {
+  ReadResult parse_extern_value() {
     const Name name{"", {}};
     ValueKind kind;
     Stats st;
     const char* start = p_;
-    if (!var_value(name, kind, st)) return syntax();
+    if (!parse_var_value(name, kind, st)) return syntax();
     ReadResult r;
     r.value_end = off(p_);
     if (error_) {
@@ -135,7 +135,7 @@ class Reader {
     value_count_ = last_count_;
     return r;
   }
-  // The value read_value read, as the sink keeps it.
+  // The value parse_extern_value read, as the sink keeps it.
   Value& value() { return value_; }
   ValueKind value_kind() const { return value_kind_; }
 
@@ -508,7 +508,7 @@ class Reader {
 
   // class_argument: a department code (or a misformed one), spaces, four
   // digits and an optional "L".
-  bool course(Course& c) {
+  bool parse_class_from_pair(Course& c) {
     const char* q = p_;
     const char* code_end = nullptr;
     bool bad = false;
@@ -593,7 +593,7 @@ class Reader {
           text += b->text;
         }
       }
-    } else if (!course(a.course)) {
+    } else if (!parse_class_from_pair(a.course)) {
       return false;
     }
     a.span = span(start, p_);
@@ -601,7 +601,7 @@ class Reader {
   }
 
   // name ( argument , ... ) at p_, the name a word.
-  bool call(Stats& st, int level) {
+  bool parse_xyz(Stats& st, int level) {
     const char* start = p_;
     p_ = word_end(p_);
     const std::string_view name(start, static_cast<std::size_t>(p_ - start));
@@ -671,7 +671,7 @@ class Reader {
   }
   bool statement_matches();
 
-  bool selector_single(Stats& st, int level) {
+  bool parse_selector_single(Stats& st, int level) {
     const unsigned char c = peek();
     if ((c == 'S' && at("SELECT")) || (c == 'L' && at("LIMIT"))) {
       if (depth_ >= MAX_NESTING) {
@@ -684,7 +684,7 @@ class Reader {
         const bool had = error_.has_value();
         st.selectors += 1;
         st.depth = std::max(st.depth, level + 1);
-        if (!query(st, level + 1)) return false;
+        if (!parse_query(st, level + 1)) return false;
         wrap(had, "could not parse nested query");
         return true;
       }
@@ -706,25 +706,25 @@ class Reader {
       if (!muted_) sink_.splice(name, b->kind, b->value);
       return true;
     }
-    if (is_word(c) && may_be_call(p_)) return call(st, level);
+    if (is_word(c) && may_be_call(p_)) return parse_xyz(st, level);
     Course course_read;
-    if (!course(course_read)) return false;
+    if (!parse_class_from_pair(course_read)) return false;
     st.selectors += 1;
     if (emit()) sink_.class_selector(course_read);
     return true;
   }
 
-  bool selector_list(Stats& st, int level) {
+  bool parse_selector_list(Stats& st, int level) {
     if (!enter()) return false;
     ++p_;
     skip();
-    if (!selector_single(st, level)) return false;
+    if (!parse_selector_single(st, level)) return false;
     for (;;) {
       skip();
       if (peek() != ',') break;
       ++p_;
       skip();
-      if (!selector_single(st, level)) return false;
+      if (!parse_selector_single(st, level)) return false;
     }
     if (peek() != ']') return false;
     ++p_;
@@ -733,7 +733,7 @@ class Reader {
   }
 
   // A SELECT or LIMIT query at p_; `level` 0 for a requirement's own.
-  bool query(Stats& st, int level) {
+  bool parse_query(Stats& st, int level) {
     if (!enter()) return false;
     const char* start = p_;
     const bool limit = *p_ == 'L';
@@ -788,7 +788,8 @@ class Reader {
       sink_.query_begin(limit ? QueryType::Limit : QueryType::Select, keyword, count, level);
     }
     const bool had_selector = error_.has_value();
-    if (peek() == '[' ? !selector_list(st, level) : !selector_single(st, level)) return false;
+    if (peek() == '[' ? !parse_selector_list(st, level) : !parse_selector_single(st, level))
+      return false;
     wrap(had_selector, "failed parsing selector");
     if (emit()) sink_.query_end(span(start, p_), level);
     --depth_;
@@ -924,17 +925,17 @@ class Reader {
   }
 
   // var_value at p_: a list, a call, a count, a string or a course.
-  bool var_value(const Name& name, ValueKind& kind, Stats& st) {
+  bool parse_var_value(const Name& name, ValueKind& kind, Stats& st) {
     const unsigned char c = peek();
     if (c == '[') {
       kind = ValueKind::SelectorList;
       if (live()) sink_.assignment_begin(name, kind);
-      return selector_list(st, 0);
+      return parse_selector_list(st, 0);
     }
     if (is_word(c) && may_be_call(p_)) {
       kind = ValueKind::Selector;
       if (live()) sink_.assignment_begin(name, kind);
-      return call(st, 0);
+      return parse_xyz(st, 0);
     }
     if (is_digit(c)) {
       kind = ValueKind::Quantity;
@@ -970,7 +971,7 @@ class Reader {
     }
     kind = ValueKind::Class;
     Course course_read;
-    if (!course(course_read)) return false;
+    if (!parse_class_from_pair(course_read)) return false;
     st.selectors = 1;
     if (live()) {
       sink_.assignment_begin(name, kind);
@@ -993,7 +994,7 @@ class Reader {
     const char* value_start = p_;
     ValueKind kind;
     Stats st;
-    if (!var_value(name, kind, st)) return false;
+    if (!parse_var_value(name, kind, st)) return false;
     const char* value_stop = p_;
     skip();
     if (peek() != ';') return false;
@@ -1027,7 +1028,7 @@ class Reader {
     const std::size_t text_before = text_bytes_;
     if (was_live) sink_.requirement_begin(span(start, start));
     Stats st;
-    if (!query(st, 0)) return false;
+    if (!parse_query(st, 0)) return false;
     skip();
     if (peek() != ':') return false;
     ++p_;
@@ -1086,7 +1087,7 @@ class Reader {
       p_ = start;
       Stats again;
       muted_ = true;
-      query(again, 0);
+      parse_query(again, 0);
       muted_ = false;
     }
     p_ = end;
@@ -1154,13 +1155,13 @@ class Reader {
 // Reads the statement at p_ without checks or events, and goes back: the
 // grammar's answer to whether a statement stands there.
 template <class S>
-bool Reader<S>::statement_matches() {
+bool BRIXParser<S>::statement_matches() {
   const char* start = p_;
   const int depth = depth_;
   const bool checks = checks_;
   checks_ = false;
   Stats st;
-  const bool ok = query(st, 1);
+  const bool ok = parse_query(st, 1);
   p_ = start;
   depth_ = depth;
   checks_ = checks;
