@@ -276,7 +276,15 @@ class BRIXParser {
   // Only comments and strings may hold bytes that are not ASCII, so only
   // they are checked; a caller checks the whole text when a read fails.
   static bool valid_utf8(const char* from, const char* to) {
-    for (const char* q = from; q < to; ++q) {
+    const char* q = from;
+#if defined(__SSE2__)
+    while (to - q >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      if (_mm_movemask_epi8(v) != 0) break;
+      q += 16;
+    }
+#endif
+    for (; q < to; ++q) {
       if (static_cast<unsigned char>(*q) >= 0x80) {
         return !find_invalid_utf8(std::string_view(q, static_cast<std::size_t>(to - q)));
       }
@@ -293,7 +301,9 @@ class BRIXParser {
     }
     skip_layout();
   }
-  [[gnu::noinline]] void skip_layout() { p_ = layout_end(p_); }
+  [[gnu::noinline]] void skip_layout() {
+    p_ = layout_end(p_);
+  }
   static bool is_layout_start(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
   }
@@ -310,9 +320,13 @@ class BRIXParser {
 
   // True while rules are checked; a semantic error turns checks and events
   // off until the statement is checked again (see requirement()).
-  bool live() const { return checks_ && !error_; }
+  bool live() const {
+    return checks_ && !error_;
+  }
   // True while the sink is told what was read.
-  bool emit() const { return live() && !muted_; }
+  bool emit() const {
+    return live() && !muted_;
+  }
 
   ErrorChain report(Span at, std::string message) const {
     return ErrorChain::from_report(
@@ -613,10 +627,12 @@ class BRIXParser {
     std::array<Name, 3> names{};
     std::size_t count = 0;
     std::size_t text = 0;
+    // Arguments past the third are read into `extra`: no function takes
+    // more, so only their count matters.
+    Argument<Value> extra;
+    Name extra_name;
     for (;;) {
       skip();
-      Argument<Value> extra;
-      Name extra_name;
       const bool kept = count < args.size();
       if (!argument(kept ? args[count] : extra, kept ? names[count] : extra_name, text, level)) {
         return false;
