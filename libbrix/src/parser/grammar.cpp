@@ -528,55 +528,16 @@ bool file_rest_dropping(State& s) {
 
 using RuleFn = bool (*)(State&);
 
+// The rules the grammar's own names do not spell as the members do.
+constexpr RuleFn EOI = peg::eoi;
+constexpr RuleFn WHITESPACE = whitespace;
+constexpr RuleFn COMMENT = comment;
+
 // Every rule by its ordinal, so any rule can start a parse.
 constexpr RuleFn kRuleFns[RULE_COUNT] = {
-    peg::eoi,
-    whitespace,
-    comment,
-    var_start,
-    var_continue,
-    variable,
-    select,
-    limit,
-    from,
-    quantity_single,
-    quantity_many,
-    quantity,
-    class_,
-    placement,
-    tag,
-    range,
-    tag_dept,
-    dist,
-    dist_dept,
-    range_dist,
-    range_tag,
-    bad_query,
-    query_name,
-    string,
-    department_id_char,
-    bad_department_id,
-    department_id,
-    class_id,
-    class_argument,
-    query_argument,
-    lpar,
-    rpar,
-    XYZ,
-    selector_list,
-    selector_single,
-    selector,
-    semicolon,
-    statement,
-    sep,
-    description,
-    priority,
-    special_statement,
-    var_value,
-    var_assign,
-    extern_keyword,
-    extern_decl,
-    file,
+#define BRIX_RULE_FN(member, name, display) member,
+    BRIX_RULES(BRIX_RULE_FN)
+#undef BRIX_RULE_FN
 };
 
 std::optional<Error> too_large(std::string_view input) {
