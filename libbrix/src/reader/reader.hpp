@@ -391,8 +391,9 @@ class BRIXParser {
   }
   bool expect_kind(const Binding& b, const Name& name, std::string_view prefix, bool ok) {
     if (ok) return true;
-    fail(name.span, std::string(prefix) + std::string(kKindNames[static_cast<std::size_t>(b.kind)]) +
-                        " (`" + std::string(name.text) + "`)");
+    fail(name.span, std::string(prefix) +
+                        std::string(kKindNames[static_cast<std::size_t>(b.kind)]) + " (`" +
+                        std::string(name.text) + "`)");
     return false;
   }
 
