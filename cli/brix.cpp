@@ -17,9 +17,11 @@
 
 #include "brix/brix.hpp"
 #include "commands.hpp"
+#include "explain_command.hpp"
 #include "externs.hpp"
 #include "options.hpp"
 #include "ordered_pool.hpp"
+#include "render_command.hpp"
 #include "report.hpp"
 
 namespace {
@@ -47,6 +49,8 @@ int run(const Options& options) {
   Outcome (*per_input)(const std::string&, const Context&) = print_file;
   if (options.command == Command::Check) per_input = check_file;
   if (options.command == Command::Value) per_input = show_value;
+  if (options.command == Command::Explain) per_input = explain_file;
+  if (options.command == Command::Render) per_input = render_file;
 
   unsigned jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   // Standard input can be read only once and only by one job at a time.

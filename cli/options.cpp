@@ -13,6 +13,8 @@ Usage:
   brix [OPTIONS] FILE...          print each file's requirements document as JSON
   brix check [OPTIONS] FILE...    check many files at once and report each one
   brix value [OPTIONS] TEXT...    check the text of an extern value and show it
+  brix explain [OPTIONS] FILE...  say in plain English what each file requires
+  brix render [OPTIONS] FILE      draw the requirement tree as a web page
 
 A FILE of "-" is read from standard input.
 
@@ -30,6 +32,10 @@ Extern values:
       --externs-file FILE    read NAME=VALUE lines from FILE; blank lines and lines
                              starting with "#" are ignored
                              (a later definition of a name replaces an earlier one)
+
+Rendering (brix render):
+  -o, --output FILE          write the page to FILE instead of standard output
+      --dot                  write a Graphviz graph of the tree instead of a page
 
 Checking (brix check):
   -j, --jobs N               check N files at a time (default: one per core)
@@ -53,6 +59,8 @@ enum class Flag {
   ExternsFile,
   Jobs,
   Quiet,
+  Output,
+  Dot,
   Help,
   Version,
 };
@@ -75,6 +83,8 @@ constexpr OptionInfo kFlags[] = {
     {"--externs-file", 0, true, Flag::ExternsFile},
     {"--jobs", 'j', true, Flag::Jobs},
     {"--quiet", 'q', false, Flag::Quiet},
+    {"--output", 'o', true, Flag::Output},
+    {"--dot", 0, false, Flag::Dot},
     {"--help", 'h', false, Flag::Help},
     {"--version", 'V', false, Flag::Version},
 };
@@ -161,6 +171,12 @@ std::optional<std::string> apply(Flag flag, std::string_view name, std::string_v
     case Flag::Quiet:
       options.quiet = true;
       break;
+    case Flag::Output:
+      options.output_path = std::string(value);
+      break;
+    case Flag::Dot:
+      options.dot = true;
+      break;
     case Flag::Help:
       options.command = Command::Help;
       break;
@@ -185,6 +201,12 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
     i = 1;
   } else if (!args.empty() && args[0] == "value") {
     options.command = Command::Value;
+    i = 1;
+  } else if (!args.empty() && args[0] == "explain") {
+    options.command = Command::Explain;
+    i = 1;
+  } else if (!args.empty() && args[0] == "render") {
+    options.command = Command::Render;
     i = 1;
   }
   const Command subcommand = options.command;
@@ -234,12 +256,22 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
 
   if (options.command == Command::Help || options.command == Command::Version) return options;
   if (saw_pretty && saw_debug) return "--pretty and --debug cannot be used together";
+  if (subcommand != Command::Render && (options.dot || !options.output_path.empty())) {
+    return "--output and --dot belong to 'brix render' (see 'brix --help')";
+  }
+  if (subcommand == Command::Render && options.inputs.size() > 1) {
+    return "'brix render' takes one FILE (see 'brix --help')";
+  }
   if (options.inputs.empty()) {
     switch (subcommand) {
       case Command::Check:
         return "'brix check' needs at least one FILE (see 'brix --help')";
       case Command::Value:
         return "'brix value' needs at least one TEXT (see 'brix --help')";
+      case Command::Explain:
+        return "'brix explain' needs at least one FILE (see 'brix --help')";
+      case Command::Render:
+        return "'brix render' needs a FILE (see 'brix --help')";
       default:
         return "no input FILE given (see 'brix --help')";
     }
