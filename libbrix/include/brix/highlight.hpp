@@ -13,20 +13,20 @@ namespace brix {
 
 // One list of kinds, shared with the Pygments lexer:
 //
-//   kind          Pygments token type    CSS class   text
-//   Whitespace    Text.Whitespace        w           spaces, tabs, line breaks
-//   Comment       Comment.Single         c1          "//" to the end of the line
-//   String        String.Double          s2          a quoted text, doubled quotes inside
-//   Keyword       Keyword                k           SELECT, LIMIT, FROM
-//   Declaration   Keyword.Declaration    kd          extern
-//   Variable      Name.Variable          nv          $name
-//   Department    Name.Constant          no          a department code before a course number
-//   Function      Name.Builtin           nb          the nine selector functions
-//   Name          Name                   n           any other word (a misspelt function)
-//   Number        Number.Integer         mi          counts, priorities, course numbers ("1610L")
-//   Operator      Operator               o           the "-" of a count range
-//   Punctuation   Punctuation            p           [ ] ( ) , ; : =
-//   Error         Error                  err         any other character
+//   kind         Pygments token type      CSS   text
+//   Whitespace   Text.Whitespace          w     spaces, tabs, line breaks
+//   Comment      Comment.Single           c1    "//" to the end of the line
+//   String       Literal.String.Double    s2    a quoted text, doubled quotes inside
+//   Keyword      Keyword                  k     SELECT, LIMIT, FROM
+//   Declaration  Keyword.Declaration      kd    extern
+//   Variable     Name.Variable            nv    $name
+//   Department   Name.Constant            no    a department code before a course number
+//   Function     Name.Builtin             nb    the nine selector functions
+//   Name         Name                     n     any other word (a misspelt function)
+//   Number       Literal.Number.Integer   mi    counts, priorities, course numbers ("1610L")
+//   Operator     Operator                 o     the "-" of a count range
+//   Punctuation  Punctuation              p     [ ] ( ) , ; : =
+//   Error        Error                    err   any other character
 enum class TokenKind : std::uint8_t {
   Whitespace,
   Comment,
