@@ -9,6 +9,7 @@ def check(
     warnings: bool = True,
     allowed: Optional[Iterable[str]] = None,
 ) -> List[Tuple[Any, ...]]: ...
+def departments() -> List[str]: ...
 def load(
     text: str,
     externs: Optional[Mapping[str, str]] = None,

@@ -2,59 +2,48 @@
 lines, and columns in characters and in UTF-16 code units."""
 
 import bisect
+import re
 from typing import List
 
 from ._types import Position, Span
 
+_LINE_BREAK = re.compile("\n")
 
-def _utf8_width(char: str) -> int:
-    code = ord(char)
-    if code < 0x80:
-        return 1
-    if code < 0x800:
-        return 2
-    return 3 if code < 0x10000 else 4
+
+def utf8_length(text: str) -> int:
+    return len(text.encode("utf-8", "surrogatepass"))
+
+
+def utf16_length(text: str) -> int:
+    return len(text.encode("utf-16-le", "surrogatepass")) // 2
 
 
 class Positions:
-    """Turns character indexes of ``text`` into Positions, and back from byte offsets.
+    """Turns character indexes of ``text`` into Positions.
 
-    A line ends at "\\n"; "\\r\\n" is one line break, as the library counts.
+    A line ends at "\\n" ("\\r\\n" is one line break), as the library counts.
+    Work is done per line, when a position on it is asked for.
     """
 
     def __init__(self, text: str) -> None:
         self.text = text
-        # Byte offset before each character, and one past the end.
-        self._bytes: List[int] = [0] * (len(text) + 1)
-        self._utf16: List[int] = [0] * (len(text) + 1)
-        byte = unit = 0
-        for index, char in enumerate(text):
-            self._bytes[index] = byte
-            self._utf16[index] = unit
-            byte += _utf8_width(char)
-            unit += 2 if ord(char) > 0xFFFF else 1
-        self._bytes[len(text)] = byte
-        self._utf16[len(text)] = unit
-        self._line_starts = [0]
-        for index, char in enumerate(text):
-            if char == "\n":
-                self._line_starts.append(index + 1)
+        self._line_starts: List[int] = [0] + [match.end() for match in _LINE_BREAK.finditer(text)]
+        self._line_offsets: List[int] = [0]
+        for line, start in enumerate(self._line_starts[:-1]):
+            self._line_offsets.append(self._line_offsets[-1] + utf8_length(text[start : self._line_starts[line + 1]]))
 
     def at(self, index: int) -> Position:
-        """The Position before character ``index`` (0 <= index <= len(text))."""
+        """The Position before character ``index`` (clamped to the text)."""
         index = max(0, min(index, len(self.text)))
         line = bisect.bisect_right(self._line_starts, index) - 1
         start = self._line_starts[line]
+        before = self.text[start:index]
         return Position(
-            offset=self._bytes[index],
+            offset=self._line_offsets[line] + utf8_length(before),
             line=line + 1,
             column=index - start + 1,
-            column_utf16=self._utf16[index] - self._utf16[start] + 1,
+            column_utf16=utf16_length(before) + 1,
         )
 
     def span(self, start: int, end: int) -> Span:
         return Span(self.at(start), self.at(end))
-
-    def index_of_offset(self, offset: int) -> int:
-        """The character index at byte ``offset`` (rounded down inside a character)."""
-        return max(0, bisect.bisect_right(self._bytes, offset) - 1)

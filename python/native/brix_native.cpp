@@ -249,7 +249,12 @@ PyObject* native_check(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!codes) return nullptr;
     options->allowed = std::move(*codes);
   }
-  const std::vector<brix::Diagnostic> found = brix::check(*source, *options);
+  // The check reads only its own copies, so other Python threads (a language
+  // server answering requests) may run meanwhile.
+  std::vector<brix::Diagnostic> found;
+  PyThreadState* state = PyEval_SaveThread();
+  found = brix::check(*source, *options);
+  PyEval_RestoreThread(state);
   Ref list(PyList_New(static_cast<Py_ssize_t>(found.size())));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < found.size(); ++i) {
@@ -312,7 +317,20 @@ PyObject* native_load(PyObject*, PyObject* args, PyObject* kwargs) {
   return Py_BuildValue("(ON)", Py_True, new_str(json.value()));
 }
 
+PyObject* native_departments(PyObject*, PyObject*) {
+  const std::vector<std::string>& codes = brix::Catalog::builtin().codes();
+  Ref list(PyList_New(static_cast<Py_ssize_t>(codes.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    PyObject* code = new_str(codes[i]);
+    if (code == nullptr) return nullptr;
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), code);
+  }
+  return list.release();
+}
+
 PyMethodDef functions[] = {
+    {"departments", native_departments, METH_NOARGS, "departments()\n--\n\n"},
     {"check", function_cast<PyCFunction>(native_check), METH_VARARGS | METH_KEYWORDS,
      "check(text, externs=None, catalog=None, warnings=True, allowed=None)\n--\n\n"},
     {"load", function_cast<PyCFunction>(native_load), METH_VARARGS | METH_KEYWORDS,
