@@ -1,6 +1,8 @@
 #include "options.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace brix::cli {
@@ -147,17 +149,37 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
     subs.push_back(command);
   }
 
-  // CLI11 reads the arguments back to front.
-  std::vector<std::string> argv(args.rbegin(), args.rend());
+  // Everything after "--" is an input, whatever it looks like.
+  const auto dashes = std::find(args.begin(), args.end(), "--");
+  std::vector<std::string> after(dashes == args.end() ? dashes : dashes + 1, args.end());
+  // CLI11 reads the arguments back to front. It would also take "[a, b]"
+  // apart as a list, which a BRIX value must never be: such arguments go
+  // through it as stand-ins and come back whole.
+  std::vector<std::string> argv;
+  std::vector<std::string> bracketed;
+  for (auto it = std::make_reverse_iterator(dashes); it != args.rend(); ++it) {
+    if (it->starts_with('[')) {
+      argv.push_back("\x01" + std::to_string(bracketed.size()));
+      bracketed.emplace_back(*it);
+    } else {
+      argv.emplace_back(*it);
+    }
+  }
+  auto restore = [&bracketed](std::string& text) {
+    if (text.starts_with('\x01')) text = bracketed[std::stoul(text.substr(1))];
+  };
   try {
     app.parse(argv);
   } catch (const CLI::ParseError& error) {
     std::string message = error.what();
-    if (message.find("requires at least 1") != std::string::npos ||
+    if (message.find("required") != std::string::npos ||
+        message.find("requires at least 1") != std::string::npos ||
         message.find("needs 1") != std::string::npos ||
         message.find("requires 1") != std::string::npos) {
       const std::size_t space = message.find(' ');
-      message = "option " + single_quoted(message.substr(0, space)) + " needs a value";
+      std::string name = message.substr(0, space);
+      if (name.ends_with(':')) name.pop_back();
+      message = "option " + single_quoted(name) + " needs a value";
     }
     return message;
   }
@@ -216,8 +238,31 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
   options.stdin_name = raw.stdin_name;
   options.output_path = raw.output;
   options.dot = raw.dot;
-  for (auto& [kind, text] : raw.externs) options.externs.push_back({kind, std::move(text)});
+  // Extern definitions keep their command-line order, across both options,
+  // so that a later one wins; CLI11 has checked their shape already.
+  for (auto it = args.begin(); it != dashes; ++it) {
+    const std::string_view arg = *it;
+    const bool has_next = it + 1 != dashes;
+    auto add = [&](ExternSource::Kind kind, std::string_view value) {
+      std::string text(value);
+      restore(text);
+      options.externs.push_back({kind, std::move(text)});
+    };
+    if ((arg == "-x" || arg == "--extern") && has_next) {
+      add(ExternSource::Kind::Pair, *++it);
+    } else if (arg == "--externs-file" && has_next) {
+      add(ExternSource::Kind::File, *++it);
+    } else if (arg.starts_with("--extern=")) {
+      add(ExternSource::Kind::Pair, arg.substr(9));
+    } else if (arg.starts_with("--externs-file=")) {
+      add(ExternSource::Kind::File, arg.substr(15));
+    } else if (arg.starts_with("-x")) {
+      add(ExternSource::Kind::Pair, arg.substr(2));
+    }
+  }
+  for (std::string& input : raw.inputs) restore(input);
   options.inputs = std::move(raw.inputs);
+  options.inputs.insert(options.inputs.end(), after.begin(), after.end());
 
   if (options.command != Command::Value &&
       std::count(options.inputs.begin(), options.inputs.end(), "-") > 1) {

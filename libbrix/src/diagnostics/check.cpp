@@ -91,9 +91,14 @@ Diagnostic error_diagnostic(std::string_view text, ErrorChain chain) {
 
 // The variable an extern declaration or assignment in `statement` defines.
 std::string defined_name(std::string_view statement) {
-  const std::size_t first = statement.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  statement.remove_prefix(first);
+  // Past the white space and comments before the statement.
+  while (true) {
+    const std::size_t first = statement.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    statement.remove_prefix(first);
+    if (!statement.starts_with("//")) break;
+    statement.remove_prefix(std::min(statement.find('\n'), statement.size()));
+  }
   if (statement.starts_with("extern")) {
     statement.remove_prefix(6);
     statement.remove_prefix(std::min(statement.find('$'), statement.size()));
@@ -165,6 +170,12 @@ std::vector<Diagnostic> check(std::string_view text, const Options& options) {
     if (!blank(work, start, end)) break;
   }
 
+  // The library's own error first, then the others in text order.
+  if (out.size() > 2) {
+    std::stable_sort(out.begin() + 1, out.end(), [](const Diagnostic& a, const Diagnostic& b) {
+      return (a.span ? a.span->start.offset : 0) < (b.span ? b.span->start.offset : 0);
+    });
+  }
   if (options.warnings && parsed) {
     for (Diagnostic& warning : detail::lint(text, work, options)) out.push_back(std::move(warning));
   }
