@@ -1,5 +1,6 @@
 # Install rules: the library, its headers, a CMake package (find_package(brix)
-# gives brix::brix) and a pkg-config file.
+# gives brix::brix) and a pkg-config file. The document's JSON Schema goes
+# with them as data.
 include(CMakePackageConfigHelpers)
 
 set(BRIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/brix)
@@ -37,3 +38,5 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/brix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/brix.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
+install(FILES ${PROJECT_SOURCE_DIR}/docs/brix.schema.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/brix COMPONENT development)
