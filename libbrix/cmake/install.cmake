@@ -40,3 +40,5 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/brix.pc
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/brix.schema.json
         DESTINATION ${CMAKE_INSTALL_DATADIR}/brix COMPONENT development)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/brix
+        COMPONENT development)

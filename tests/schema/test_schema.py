@@ -115,6 +115,7 @@ REJECTED = [
     ("variant tag in lower case", '{"Tag":', '{"tag":'),
     ("two variants in one selector", '{"Tag":"QR"}', '{"Tag":"QR","Dist":"x"}'),
     ("selector with no variant", '{"Tag":"QR"}', "{}"),
+    ("empty selector list", '[{"Tag":"QR"}]', "[]"),
     ("query type in lower case", '"type":"Select","selector":[{"Class"', '"type":"select","selector":[{"Class"'),
     ("LIMIT nested", '"type":"Select","selector":[{"Tag"', '"type":"Limit","selector":[{"Tag"'),
     ("negative count", '"Single":2', '"Single":-1'),
