@@ -15,7 +15,7 @@ enum ExitStatus : int {
   kUsageError = 2,  // bad command line, or a file that cannot be read
 };
 
-enum class Command { Print, Check, Value, Help, Version };
+enum class Command { Print, Check, Lint, Value, Help, Version };
 enum class OutputFormat { Compact, Pretty, Debug };
 enum class ErrorFormat { Text, Json };
 enum class ColorMode { Auto, Always, Never };
@@ -34,6 +34,9 @@ struct Options {
   ColorMode color = ColorMode::Auto;
   unsigned jobs = 0;  // 0: one per hardware thread
   bool quiet = false;
+  bool deny_warnings = false;        // warnings fail `brix lint`
+  std::vector<std::string> allowed;  // warning codes not reported
+  std::string catalog;               // a catalog file, or empty for the built-in one
   std::string stdin_name = "<stdin>";
   std::vector<ExternSource> externs;
   // Paths (with "-" for standard input), or value texts for `brix value`.
