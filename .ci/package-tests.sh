@@ -33,7 +33,7 @@ if grep -E '(^|/)(build|dist|fuzz|bench|tests|examples|tools|\.ci)/|\.whl$' "$ou
   exit 1
 fi
 for needed in LICENSE README.md pyproject.toml CMakeLists.txt PKG-INFO libbrix/include/brix/brix.hpp \
-  rediriziv/rediriziv.cpp docs/brix.schema.json; do
+  rediriziv/rediriziv.cpp docs/brix.schema.json third_party/CLI11/LICENSE; do
   grep -qx "$needed" "$out/sdist-files.txt" || { echo "the sdist lacks $needed" >&2; exit 1; }
 done
 echo "$(wc -l <"$out/sdist-files.txt") files in $(basename "$sdist")"
@@ -86,7 +86,8 @@ cmp "$schema" "$repo/docs/brix.schema.json"
 "$venv/bin/python" - <<'PY'
 import importlib.metadata
 meta = importlib.metadata.metadata("rediriziv")
-assert meta["License-Expression"] == "MIT" and meta.get_all("License-File") == ["LICENSE"], meta
+licenses = ["LICENSE", "third_party/CLI11/LICENSE"]
+assert meta["License-Expression"] == "MIT AND BSD-3-Clause" and meta.get_all("License-File") == licenses, meta
 print("rediriziv", meta["Version"], "license", meta["License-Expression"])
 PY
 "$venv/bin/python" -m pytest -p no:cacheprovider "$repo/rediriziv/tests"
