@@ -55,10 +55,10 @@ void middle(const std::vector<std::string_view>& a, const std::vector<std::strin
     if (i < n && j < m && a[from + i] == b[from + j]) {
       edits.push_back({' ', a[from + i]});
       ++i, ++j;
-    } else if (j < m && (i == n || at(i, j + 1) >= at(i + 1, j))) {
-      edits.push_back({'+', b[from + j++]});
+    } else if (i < n && (j == m || at(i + 1, j) >= at(i, j + 1))) {
+      edits.push_back({'-', a[from + i++]});  // removals first, as diff writes them
     } else {
-      edits.push_back({'-', a[from + i++]});
+      edits.push_back({'+', b[from + j++]});
     }
   }
 }
