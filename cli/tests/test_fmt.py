@@ -4,6 +4,7 @@ The layout itself is pinned by the library's tests; these check what the
 command adds: which files it writes, what it prints, and its exit status.
 """
 
+import re
 import shutil
 import subprocess
 
@@ -94,3 +95,12 @@ def test_the_examples_are_formatted(brix):
     examples = sorted(str(p) for p in (ROOT / "examples").glob("*.brix"))
     assert examples
     assert brix("fmt", "--check", *examples) == (0, "", "")
+
+
+def test_the_guides_formatting_example(brix):
+    """The guide's example of brix fmt shows exactly what it does."""
+    guide = (ROOT / "docs" / "language.md").read_text(encoding="utf-8")
+    section = guide.split("### Formatting with brix fmt", 1)[1]
+    before, after = re.findall(r"^```brix\n(.*?)^```$", section, re.MULTILINE | re.DOTALL)[:2]
+    assert brix("fmt", "-", stdin=before) == (0, after, "")
+    assert brix("fmt", "--check", "-", stdin=after) == (0, "", "")

@@ -164,10 +164,10 @@ TEST(Format, DescriptionsAlignWithinABlock) {
        "SELECT 1 FROM $a : \"A\";\n\nSELECT 1 FROM $long : \"B\";\n// c\nSELECT 1 FROM $longer : "
        "\"C\";\n"
        "$x = 1;\nSELECT 1 FROM $longest : \"D\"; // d\nSELECT 1 FROM $e       : \"E\";\n"},
-      // A requirement that spans lines takes no part.
+      // A requirement that spans lines ends the block too.
       {"SELECT 1 FROM $a : \"A\";\nSELECT 1 FROM [SELECT 1 FROM $b] : \"B\";\nSELECT 1 FROM $ccc : "
        "\"C\";\n",
-       "SELECT 1 FROM $a   : \"A\";\nSELECT 1 FROM [\n    SELECT 1 FROM $b\n] : \"B\";\n"
+       "SELECT 1 FROM $a : \"A\";\nSELECT 1 FROM [\n    SELECT 1 FROM $b\n] : \"B\";\n"
        "SELECT 1 FROM $ccc : \"C\";\n"},
   });
   // When the column would push a line past the width, the longest query

@@ -391,25 +391,24 @@ bool Formatter::run(Pair file, std::string& out) {
   return true;
 }
 
-// Writes the items; a run of requirements with nothing between them is a
-// block, and the descriptions of a block start in one column when the lines
-// still fit. A requirement too long for one line puts its description on the
-// next line, or, when its query alone is too long, breaks its lists.
+// Writes the items; a run of requirements that each fit on one line, with
+// nothing between them, is a block, and the descriptions of a block start in
+// one column when the lines still fit. A requirement too long for one line puts its description on
+// the next line, or, when its query alone is too long, breaks its lists.
 void Formatter::lay_out(const std::vector<Item>& items, std::string& out) const {
   auto fits = [&](const Item& item) {
-    return item.simple && Layout::width_of(item.head) + 1 + Layout::width_of(item.tail) <= width_;
+    return item.kind == Item::Kind::Requirement && item.simple &&
+           Layout::width_of(item.head) + 1 + Layout::width_of(item.tail) <= width_;
   };
   for (std::size_t i = 0; i < items.size();) {
     std::size_t end = i + 1;
-    if (items[i].kind == Item::Kind::Requirement) {
-      while (end < items.size() && items[end].kind == Item::Kind::Requirement) ++end;
+    if (fits(items[i])) {
+      while (end < items.size() && fits(items[end])) ++end;
     }
-    // The block's members that fit on one line share a description column;
-    // one whose line the column would push past the width leaves the
-    // alignment (the longest query first) and keeps a single space.
-    std::vector<bool> aligned(end - i);
-    for (std::size_t k = i; k < end; ++k)
-      aligned[k - i] = items[k].kind == Item::Kind::Requirement && fits(items[k]);
+    // The block's descriptions share a column; a requirement whose line the
+    // column would push past the width leaves the alignment (the longest
+    // query first) and keeps a single space.
+    std::vector<bool> aligned(end - i, fits(items[i]));
     std::size_t column = 0;
     for (;;) {
       column = 0;
