@@ -1020,7 +1020,8 @@ bool DirectConverter::Impl::requirement(Buffer& o, bool first) {
 
 bool DirectConverter::Impl::run(std::string& out) {
   Buffer o(out);
-  o.set(put(o.room(40), R"({"version":"0.1.12","requirements":[)"));
+  static constexpr char kHead[] = R"({"version":")" BRIX_VERSION_STRING R"(","requirements":[)";
+  o.set(put(o.room(sizeof kHead), kHead));
   stop.out_size = o.size();
   bool first = true;
   bool ok = skip();
