@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "lib/utf8.hpp"
-#include "parser/brix_parser.hpp"
 #include "parser/grammar.hpp"
 
 namespace brix::detail {
@@ -33,8 +31,7 @@ struct VariableShape {
   bool list = false;
 };
 
-// Reads the places of every statement while the builder reads its meaning:
-// the grammar hands each statement over once and then drops its tree.
+// Reads the places of every statement from the grammar's tree.
 class ShapeReader {
  public:
   explicit ShapeReader(const ExternValues& externals) : externals_(externals) {}
@@ -53,11 +50,6 @@ class ShapeReader {
       default:
         break;
     }
-  }
-
-  void restart() {
-    variables_.clear();
-    requirements_.clear();
   }
 
   std::vector<OutlineRequirement> take() && { return std::move(requirements_); }
@@ -185,35 +177,15 @@ void attach(OutlineQuery& shape, const BRIXQuery& query) {
 }  // namespace
 
 Result<Outline> build_outline(std::string_view text, const ExternValues& externals) {
-  if (std::optional<std::size_t> bad = find_invalid_utf8(text)) {
-    return ErrorChain::from_message("input is not valid UTF-8: invalid byte at offset " +
-                                    std::to_string(*bad));
+  Result<ParseResult> parsed = parse_with_externals(text, externals);
+  if (!parsed) return std::move(parsed).error();
+  // The text is read: the grammar's tree gives the places of its statements.
+  ShapeReader shapes(externals);
+  std::variant<ParseTree, Error> tree = parse_rule(Rule::file, text);
+  if (const auto* whole = std::get_if<ParseTree>(&tree)) {
+    for (Pair statement : whole->pairs().next()->children()) shapes.add(statement);
   }
-  struct Build {
-    FileBuilder builder;
-    ShapeReader shapes;
-    Status error;
-  } build{FileBuilder(externals), ShapeReader(externals), std::nullopt};
-  const StatementSink sink{&build,
-                           [](void* self, Pair node) {
-                             auto& b = *static_cast<Build*>(self);
-                             if (b.error) return;
-                             b.error = b.builder.add(node);
-                             if (!b.error) b.shapes.add(node);
-                           },
-                           [](void* self) {
-                             auto& b = *static_cast<Build*>(self);
-                             b.error.reset();
-                             b.builder.restart();
-                             b.shapes.restart();
-                           }};
-  if (std::optional<Error> report = parse_file_statements(text, sink)) {
-    return ErrorChain::from_report(report->renamed_rules(renamed_rules_impl));
-  }
-  if (build.error) return std::move(*build.error);
-
-  Outline outline{text, ParseResult{std::move(build.builder).take()},
-                  std::move(build.shapes).take()};
+  Outline outline{text, std::move(*parsed), std::move(shapes).take()};
   const std::vector<BRIXRequirement>& requirements = outline.result.parsed_brix_file.requirements;
   for (std::size_t i = 0; i < outline.requirements.size() && i < requirements.size(); ++i) {
     outline.requirements[i].requirement = &requirements[i];
