@@ -20,7 +20,7 @@ wheel="$repo/${wheels[0]}"
 venv="$repo/build/python-test-venv"
 rm -rf "$venv"
 "$python" -m venv "$venv"
-"$venv/bin/python" -m pip install -q "$wheel" pytest mypy abi3audit pygments html5lib selenium
+"$venv/bin/python" -m pip install -q "$wheel" pytest mypy abi3audit pygments types-Pygments html5lib selenium
 
 # Run from outside the checkout, so that `import rediriziv` can only find the
 # installed module and never the source directory of the same name.
