@@ -30,7 +30,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIX_BUILD_C
   -DBRIX_WERROR=ON -DBRIX_SANITIZE=thread >/dev/null
 cmake --build "$build" -j "$jobs" --target brix
 # Only the one test: the rest of the suite is single-threaded.
-g++ -std=c++20 -O1 -g -fsanitize=thread -Ilibbrix/include -Ilibbrix/src \
+g++ -std=c++20 -O1 -g -fsanitize=thread -Ilibbrix/include -I"$build/libbrix/include" -Ilibbrix/src \
   libbrix/tests/tarrow_departments_test.cpp "$build/libbrix/libbrix.a" \
   -lgtest -lgtest_main -pthread -o "$build/catalog_race_test"
 # The race happens once per process, so the process runs several times.
@@ -50,8 +50,9 @@ crashes=build/fuzz-crashes
 rm -rf "$crashes" build/fuzz-corpus
 mkdir -p "$crashes"
 failed=0
-for target in parse parse_with_externals parse_extern_value; do
+for target in parse parse_with_externals parse_extern_value format; do
   # New inputs go to the first directory, so the committed corpus stays as it is.
+  # The formatter starts from the whole-file texts of the parse target.
   # A 4 KiB input may legitimately expand to a million selectors, which the
   # oracle then holds as a tree, compact and indented JSON and the one-pass
   # output at once; under AddressSanitizer that peaks near 2 GB, so the
@@ -61,7 +62,7 @@ for target in parse parse_with_externals parse_extern_value; do
   echo "-- ${target}_fuzzer"
   if ! "$build/fuzz/${target}_fuzzer" -dict=fuzz/brix.dict -max_total_time="$fuzz_seconds" \
     -max_len=4096 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-    -artifact_prefix="$crashes/$target-" "$work" "fuzz/corpus/$target" \
+    -artifact_prefix="$crashes/$target-" "$work" "fuzz/corpus/${target/format/parse}" \
     >"$crashes/$target.log" 2>&1; then
     failed=1
     tail -n 60 "$crashes/$target.log"

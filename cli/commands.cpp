@@ -1,5 +1,7 @@
 #include "commands.hpp"
 
+#include <algorithm>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -47,10 +49,12 @@ SpareBuffers spare_buffers;
 std::variant<ParseResult, Outcome> parse_source(const std::string& path, const std::string& shown,
                                                 const Context& context) {
   SourceText source = read_source(path, shown);
-  if (source.error) return Outcome{kUsageError, {}, "brix: " + *source.error + "\n"};
-  Result<ParseResult> result = context.externs.empty()
-                                   ? parse(source.text)
-                                   : parse_with_externals(source.text, context.externs);
+  if (source.error)
+    return Outcome{kUsageError, {}, render_read_error(*source.error, shown, context.style)};
+  brix::Options options;
+  options.externs = context.externs;
+  if (context.catalog != nullptr) options.catalog = *context.catalog;
+  Result<ParseResult> result = parse_with_options(source.text, options);
   if (!result) return Outcome{kBrixError, {}, render_error(result.error(), shown, context.style)};
   return std::move(result).value();
 }
@@ -59,7 +63,8 @@ std::variant<ParseResult, Outcome> parse_source(const std::string& path, const s
 // the requirements tree.
 Outcome print_compact(const std::string& path, const std::string& shown, const Context& context) {
   SourceText source = read_source(path, shown);
-  if (source.error) return Outcome{kUsageError, {}, "brix: " + *source.error + "\n"};
+  if (source.error)
+    return Outcome{kUsageError, {}, render_read_error(*source.error, shown, context.style)};
   std::string out = spare_buffers.take();
   // Documents are commonly one to four times as long as their text; room
   // that is reserved but never written is never touched.
@@ -81,13 +86,21 @@ void recycle_output(std::string&& text) {
 
 Outcome print_file(const std::string& path, const Context& context) {
   const std::string shown = shown_name(path, context);
-  if (context.options.output == OutputFormat::Compact) return print_compact(path, shown, context);
+  if (context.options.output == OutputFormat::Compact && context.catalog == nullptr) {
+    return print_compact(path, shown, context);
+  }
   auto parsed = parse_source(path, shown, context);
   if (auto* failure = std::get_if<Outcome>(&parsed)) return std::move(*failure);
 
   const ParseResult& result = std::get<ParseResult>(parsed);
   if (context.options.output == OutputFormat::Debug) {
     return {kOk, diagnostic_text(result) + "\n", {}};
+  }
+  if (context.options.output == OutputFormat::Compact) {
+    std::string out;
+    write_json(result.parsed_brix_file, out);
+    out += '\n';
+    return {kOk, std::move(out), {}};
   }
   Result<std::string> json = result.to_string_pretty();
   if (!json) return {kBrixError, {}, render_error(json.error(), shown, context.style)};
@@ -96,18 +109,62 @@ Outcome print_file(const std::string& path, const Context& context) {
   return {kOk, std::move(out), {}};
 }
 
-// Writing the compact document is the fastest way to check a file: it skips
-// the requirements tree. The document itself is thrown away.
+std::vector<std::string> expand_inputs(const std::vector<std::string>& inputs) {
+  std::vector<std::string> out;
+  for (const std::string& input : inputs) {
+    std::error_code ec;
+    if (input == "-" || !std::filesystem::is_directory(input, ec)) {
+      out.push_back(input);
+      continue;
+    }
+    std::vector<std::string> found;
+    for (auto it = std::filesystem::recursive_directory_iterator(input, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      if (it->is_regular_file(ec) && it->path().extension() == ".brix") {
+        found.push_back(it->path().string());
+      }
+    }
+    std::sort(found.begin(), found.end());
+    out.insert(out.end(), found.begin(), found.end());
+  }
+  return out;
+}
+
 Outcome check_file(const std::string& path, const Context& context) {
   const std::string shown = shown_name(path, context);
   SourceText source = read_source(path, shown);
-  if (source.error) return Outcome{kUsageError, {}, "brix: " + *source.error + "\n"};
-  std::string scratch = spare_buffers.take();
-  Result<std::size_t> written = parse_to_json(source.text, context.externs, scratch);
-  spare_buffers.give(std::move(scratch));
-  if (!written) return Outcome{kBrixError, {}, render_error(written.error(), shown, context.style)};
-  if (context.options.quiet) return {};
-  return {kOk, shown + ": ok\n", {}};
+  if (source.error)
+    return Outcome{kUsageError, {}, render_read_error(*source.error, shown, context.style)};
+  brix::Options options;
+  options.externs = context.externs;
+  if (context.catalog != nullptr) options.catalog = *context.catalog;
+  options.warnings = context.options.command == Command::Lint;
+  options.allowed = context.options.allowed;
+  const std::vector<Diagnostic> diagnostics = check(source.text, options);
+
+  Outcome outcome;
+  for (const Diagnostic& diagnostic : diagnostics) {
+    if (diagnostic.severity == Severity::Error) {
+      outcome.status = kBrixError;
+    } else {
+      ++outcome.warnings;
+    }
+  }
+  if (outcome.warnings > 0 && outcome.status == kOk && context.options.deny_warnings) {
+    outcome.status = kBrixError;
+  }
+  if (diagnostics.empty()) {
+    if (!context.options.quiet && context.style.format == ErrorFormat::Text) {
+      outcome.out = shown + ": ok\n";
+    }
+    return outcome;
+  }
+  if (context.style.format == ErrorFormat::Text) outcome.err = shown + ":\n";
+  for (const Diagnostic& diagnostic : diagnostics) {
+    outcome.err += render_diagnostic(diagnostic, source.text, shown, context.style);
+    if (context.style.format == ErrorFormat::Text) outcome.err += '\n';
+  }
+  return outcome;
 }
 
 Outcome show_value(const std::string& text, const Context& context) {

@@ -57,12 +57,13 @@ std::optional<Failure> load_pair(ExternValues& values, std::string_view arg) {
   if (eq == std::string_view::npos) {
     return Failure(ExternUsageError{"--extern needs NAME=VALUE, got '" + std::string(arg) + "'"});
   }
-  auto name = variable_name(arg.substr(0, eq));
+  // Spaces around "=" are allowed, as in externs files.
+  auto name = variable_name(trim(arg.substr(0, eq)));
   if (!name) {
-    return Failure(ExternUsageError{"invalid extern name '" + std::string(arg.substr(0, eq)) +
+    return Failure(ExternUsageError{"invalid extern name '" + std::string(trim(arg.substr(0, eq))) +
                                     "' in --extern (a letter or _, then letters, digits or _)"});
   }
-  return define(values, {std::move(*name), arg.substr(eq + 1)}, std::nullopt);
+  return define(values, {std::move(*name), trim(arg.substr(eq + 1))}, std::nullopt);
 }
 
 std::optional<Failure> load_file(ExternValues& values, const std::string& path) {

@@ -146,7 +146,97 @@ std::string render_json(const ErrorChain& chain, std::optional<std::string_view>
     if (i != first_cause) out += ',';
     out += json_string(entry_message(entries[i]));
   }
+  out += ']';
+  out += ",\"code\":";
+  out += json_string(error_code(chain));
+  out += ",\"severity\":\"error\",\"spans\":[";
+  if (report != nullptr && report->line_col().end) {
+    // The report's own columns; byte offsets and UTF-16 columns need the
+    // text, which `brix check` has.
+    const InputLocation& at = report->location();
+    out += "{\"start\":" + std::to_string(at.start) + ",\"end\":" + std::to_string(*at.end) +
+           ",\"primary\":true,\"label\":null}";
+  } else if (report != nullptr) {
+    const std::size_t at = report->location().start;
+    out += "{\"start\":" + std::to_string(at) + ",\"end\":" + std::to_string(at) +
+           ",\"primary\":true,\"label\":null}";
+  }
+  out += "],\"help\":null,\"fixes\":[]}\n";
+  return out;
+}
+
+void append_span(std::string& out, const SourceSpan& span, bool primary,
+                 std::optional<std::string_view> label) {
+  out += "{\"start\":" + std::to_string(span.start.offset) +
+         ",\"end\":" + std::to_string(span.end.offset) +
+         ",\"line\":" + std::to_string(span.start.line) +
+         ",\"column\":" + std::to_string(span.start.column) +
+         ",\"column_utf16\":" + std::to_string(span.start.column_utf16) +
+         ",\"end_line\":" + std::to_string(span.end.line) +
+         ",\"end_column\":" + std::to_string(span.end.column) +
+         ",\"end_column_utf16\":" + std::to_string(span.end.column_utf16) +
+         ",\"primary\":" + (primary ? "true" : "false") + ",\"label\":";
+  out += label ? json_string(*label) : "null";
+  out += '}';
+}
+
+std::string diagnostic_json(const Diagnostic& d, std::optional<std::string_view> path) {
+  std::string out = "{\"file\":";
+  out += path ? json_string(*path) : "null";
+  if (d.span) {
+    append_field(out, "line", d.span->start.line);
+    append_field(out, "column", d.span->start.column);
+    append_field(out, "end_line", d.span->end.line);
+    append_field(out, "end_column", d.span->end.column);
+  }
+  out += ",\"message\":" + json_string(d.message) + ",\"causes\":[";
+  if (d.chain) {
+    const std::vector<ErrorChain::Entry>& entries = d.chain->entries();
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+      if (i != 1) out += ',';
+      out += json_string(entry_message(entries[i]));
+    }
+  }
+  out += "],\"code\":" + json_string(d.code) +
+         ",\"severity\":" + json_string(severity_name(d.severity)) + ",\"spans\":[";
+  bool comma = false;
+  if (d.span) {
+    append_span(out, *d.span, true, std::nullopt);
+    comma = true;
+  }
+  for (const Label& label : d.labels) {
+    if (comma) out += ',';
+    append_span(out, label.span, false, label.message);
+    comma = true;
+  }
+  out += "],\"help\":";
+  out += d.help.empty() ? "null" : json_string(d.help);
+  out += ",\"fixes\":[";
+  for (std::size_t i = 0; i < d.fixes.size(); ++i) {
+    if (i != 0) out += ',';
+    out += "{\"span\":";
+    append_span(out, d.fixes[i].span, false, std::nullopt);
+    out += ",\"replacement\":" + json_string(d.fixes[i].replacement) + "}";
+  }
   out += "]}\n";
+  return out;
+}
+
+// The help of a diagnostic shown like a report, at its first label.
+std::string help_text(const Diagnostic& d, std::string_view text, std::string_view path,
+                      bool color) {
+  if (d.help.empty()) return {};
+  std::string out;
+  if (d.labels.empty()) return "help: " + d.help + "\n";
+  const SourceSpan& at = d.labels.front().span;
+  const Error shown =
+      at.start.offset == at.end.offset
+          ? Error::new_from_pos(CustomError{"help: " + d.help}, text, at.start.offset)
+          : Error::new_from_span(CustomError{"help: " + d.help}, text, at.start.offset,
+                                 at.end.offset);
+  std::string rendered = shown.to_string(path);
+  out += color ? colour_report(rendered) : rendered;
+  out += '\n';
   return out;
 }
 
@@ -221,6 +311,47 @@ std::string json_string(std::string_view text) {
   }
   out += '"';
   return out;
+}
+
+}  // namespace brix::cli
+
+namespace brix::cli {
+
+std::string render_diagnostic(const Diagnostic& diagnostic, std::string_view text,
+                              std::string_view path, const ReportStyle& style) {
+  if (style.format == ErrorFormat::Json) return diagnostic_json(diagnostic, path);
+  std::string out;
+  if (diagnostic.chain) {
+    out = render_error(*diagnostic.chain, path, style);
+  } else {
+    out = std::string(severity_name(diagnostic.severity)) + "[" + diagnostic.code +
+          "]: " + diagnostic.message + "\n";
+    if (diagnostic.span) {
+      const SourceSpan& at = *diagnostic.span;
+      std::string rendered = Error::new_from_span(CustomError{diagnostic.message}, text,
+                                                  at.start.offset, at.end.offset)
+                                 .to_string(path);
+      out += style.color ? colour_report(rendered) : rendered;
+      out += '\n';
+    }
+  }
+  out += help_text(diagnostic, text, path, style.color);
+  return out;
+}
+
+std::string render_read_error(std::string_view message, std::optional<std::string_view> path,
+                              const ReportStyle& style, std::string_view code) {
+  if (style.format == ErrorFormat::Text) return "brix: " + std::string(message) + "\n";
+  Diagnostic d;
+  if (code == "E0504" && message.find("carriage return") != std::string_view::npos) code = "E0502";
+  if (code == "E0504" && message.find("invalid UTF-8") != std::string_view::npos) code = "E0501";
+  d.code = std::string(code);
+  d.message = std::string(message);
+  return diagnostic_json(d, path);
+}
+
+std::string render_usage_error(std::string_view message, const ReportStyle& style) {
+  return render_read_error(message, std::nullopt, style, "E0505");
 }
 
 }  // namespace brix::cli

@@ -101,12 +101,25 @@ SourceText read_source(const std::string& path, std::string_view shown_name) {
     if (!read_all(file.get(), text)) return cannot_read(shown_name, std::strerror(errno));
   }
 
+  // Editors on some systems begin UTF-8 files with a byte-order mark; it is
+  // not part of the text.
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   if (const std::size_t bad = first_invalid_utf8(text); bad != std::string_view::npos) {
     // Only the valid part before the bad byte is walked for its line and column.
     const LineCol at = line_col(std::string_view(text).substr(0, bad), bad);
     return cannot_read(shown_name, "invalid UTF-8 at line " + std::to_string(at.line) +
                                        ", column " + std::to_string(at.column) + " (byte " +
                                        std::to_string(bad) + ")");
+  }
+  // A lone CR is no line break to the grammar, so a file with classic Mac
+  // line breaks would be read as one long line, its comment swallowing all.
+  for (std::size_t cr = text.find('\r'); cr != std::string::npos; cr = text.find('\r', cr + 1)) {
+    if (cr + 1 == text.size() || text[cr + 1] != '\n') {
+      const LineCol at = line_col(text, cr);
+      return cannot_read(shown_name, "line " + std::to_string(at.line) +
+                                         " ends in a bare carriage return (CR); BRIX files use "
+                                         "line feeds (LF) or CR LF pairs as line breaks");
+    }
   }
   return {std::move(text), std::nullopt};
 }

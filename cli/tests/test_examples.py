@@ -29,4 +29,5 @@ def test_check_accepts_every_example_without_externs_files(brix):
     plain = [str(e) for e in EXAMPLES if not e.with_suffix(".externs").exists()]
     status, out, err = brix("check", *plain)
     assert (status, err) == (0, "")
-    assert out == "".join(f"{p}: ok\n" for p in plain)
+    summary = f"{len(plain)} files: {len(plain)} ok, 0 with errors, 0 warnings\n"
+    assert out == "".join(f"{p}: ok\n" for p in plain) + summary

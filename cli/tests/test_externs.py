@@ -76,7 +76,7 @@ def test_bad_extern_value_is_reported_like_the_python_module(brix, files):
 
     status, _, err = brix("--error-format=json", "--externs-file", "zero.externs", "major.brix")
     assert status == 1
-    assert json.loads(err) == {
+    assert {k: v for k, v in json.loads(err).items() if k not in ("code", "severity", "spans", "help", "fixes")} == {
         "file": "zero.externs",
         "message": "Error parsing extern value for $electives",
         "causes": ["cannot assign zero as a quantity"],

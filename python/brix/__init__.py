@@ -1,5 +1,7 @@
-"""Tools for BRIX requirement files: plain-English explanations, web pages and
-graphs of the requirement tree, and a Pygments lexer (``brix.lexer``).
+"""Tools for BRIX requirement files: diagnostics with spans, help and fixes
+(``check``), the document as Python data (``load``), symbols for editors,
+plain-English explanations, web pages and graphs of the requirement tree, and
+a Pygments lexer (``brix.lexer``). ``brix-lsp`` is the language server.
 
 The parser itself is the ``rediriziv`` module of the same distribution.
 """
@@ -7,8 +9,46 @@ The parser itself is the ``rediriziv`` module of the same distribution.
 from typing import Mapping, Optional
 
 from . import _native
+from ._check import BrixSemanticError, BrixSyntaxError, check, format, load, read_externs
+from ._symbols import symbols
+from ._types import (
+    BrixError,
+    Definition,
+    Diagnostic,
+    Fix,
+    Label,
+    Position,
+    Reference,
+    Requirement,
+    Span,
+    Symbols,
+    Use,
+)
 
-__all__ = ["__version__", "explain", "render_html", "render_dot"]
+__all__ = [
+    "__version__",
+    "BrixError",
+    "BrixSemanticError",
+    "BrixSyntaxError",
+    "Definition",
+    "Diagnostic",
+    "Fix",
+    "Label",
+    "Position",
+    "Reference",
+    "Requirement",
+    "Span",
+    "Symbols",
+    "Use",
+    "check",
+    "explain",
+    "format",
+    "load",
+    "read_externs",
+    "render_dot",
+    "render_html",
+    "symbols",
+]
 
 __version__: str = _native.__version__
 

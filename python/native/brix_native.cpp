@@ -1,5 +1,5 @@
-// brix._native: the library's explanation, page, graph and highlighter for
-// the brix package. Like rediriziv it is written against CPython's limited
+// brix._native: the library's checks, explanation, page, graph and
+// highlighter for the brix package. Like rediriziv it is written against CPython's limited
 // API, so one binary serves every interpreter from 3.8 on; unlike rediriziv
 // it is private, and the package's Python code gives it its public face.
 
@@ -13,8 +13,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "brix/brix.hpp"
+#include "brix/diagnostics.hpp"
 #include "brix/explain.hpp"
 #include "brix/highlight.hpp"
 #include "brix/render.hpp"
@@ -102,8 +104,8 @@ PyObject* native_explain(PyObject*, PyObject* args, PyObject* kwargs) {
   static const char* keywords[] = {"text", "externs", nullptr};
   PyObject* text = nullptr;
   PyObject* externs = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:explain", const_cast<char**>(keywords),
-                                   &text, &externs)) {
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:explain", const_cast<char**>(keywords), &text,
+                                   &externs)) {
     return nullptr;
   }
   std::optional<std::string> source = utf8_of(text, "text");
@@ -148,16 +150,191 @@ PyObject* native_highlight(PyObject*, PyObject* args, PyObject* kwargs) {
   if (!list) return nullptr;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const brix::HighlightToken& token = tokens[i];
-    Ref pair(Py_BuildValue("(NN)", new_str(brix::pygments_token_type(token.kind)),
-                           new_str(std::string_view(*source).substr(
-                               token.start, token.end - token.start))));
+    Ref pair(Py_BuildValue(
+        "(NN)", new_str(brix::pygments_token_type(token.kind)),
+        new_str(std::string_view(*source).substr(token.start, token.end - token.start))));
     if (!pair) return nullptr;
     PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), pair.release());
   }
   return list.release();
 }
 
+// A list of str.
+std::optional<std::vector<std::string>> strings_of(PyObject* sequence, const char* what) {
+  std::vector<std::string> out;
+  Ref iterator(PyObject_GetIter(sequence));
+  if (!iterator) return std::nullopt;
+  while (Ref item{PyIter_Next(iterator.get())}) {
+    std::optional<std::string> text = utf8_of(item.get(), what);
+    if (!text) return std::nullopt;
+    out.push_back(std::move(*text));
+  }
+  if (PyErr_Occurred() != nullptr) return std::nullopt;
+  return out;
+}
+
+// The options of check and load: externs, and the catalog as department codes
+// (None for the built-in one).
+std::optional<brix::Options> options_of(PyObject* externs, PyObject* catalog) {
+  brix::Options options;
+  std::optional<brix::ExternValues> values = externs_of(externs);
+  if (!values) return std::nullopt;
+  options.externs = std::move(*values);
+  if (catalog != nullptr && catalog != Py_None) {
+    std::optional<std::vector<std::string>> codes = strings_of(catalog, "a department code");
+    if (!codes) return std::nullopt;
+    brix::Result<brix::Catalog> read = brix::Catalog::from_codes(*codes);
+    if (!read) {
+      raise_value_error(read.error());
+      return std::nullopt;
+    }
+    options.catalog = std::move(read).value();
+  }
+  return options;
+}
+
+PyObject* span_tuple(const brix::SourceSpan& span) {
+  auto position = [](const brix::SourcePosition& at) {
+    return Py_BuildValue("(nnnn)", static_cast<Py_ssize_t>(at.offset),
+                         static_cast<Py_ssize_t>(at.line), static_cast<Py_ssize_t>(at.column),
+                         static_cast<Py_ssize_t>(at.column_utf16));
+  };
+  return Py_BuildValue("(NN)", position(span.start), position(span.end));
+}
+
+// (severity, code, message, span or None, [(span, message)], help,
+//  [(span, replacement)]); the package turns it into a Diagnostic.
+PyObject* diagnostic_tuple(const brix::Diagnostic& d) {
+  Ref labels(PyList_New(0));
+  Ref fixes(PyList_New(0));
+  if (!labels || !fixes) return nullptr;
+  for (const brix::Label& label : d.labels) {
+    Ref item(Py_BuildValue("(NN)", span_tuple(label.span), new_str(label.message)));
+    if (!item || PyList_Append(labels.get(), item.get()) != 0) return nullptr;
+  }
+  for (const brix::FixIt& fix : d.fixes) {
+    Ref item(Py_BuildValue("(NN)", span_tuple(fix.span), new_str(fix.replacement)));
+    if (!item || PyList_Append(fixes.get(), item.get()) != 0) return nullptr;
+  }
+  PyObject* span = nullptr;
+  if (d.span) {
+    span = span_tuple(*d.span);
+  } else {
+    Py_INCREF(Py_None);
+    span = Py_None;
+  }
+  return Py_BuildValue("(NNNNNNN)", new_str(brix::severity_name(d.severity)), new_str(d.code),
+                       new_str(d.message), span, labels.release(), new_str(d.help),
+                       fixes.release());
+}
+
+PyObject* native_check(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"text", "externs", "catalog", "warnings", "allowed", nullptr};
+  PyObject* text = nullptr;
+  PyObject* externs = nullptr;
+  PyObject* catalog = nullptr;
+  int warnings = 1;
+  PyObject* allowed = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|OOpO:check", const_cast<char**>(keywords),
+                                   &text, &externs, &catalog, &warnings, &allowed)) {
+    return nullptr;
+  }
+  std::optional<std::string> source = utf8_of(text, "text");
+  if (!source) return nullptr;
+  std::optional<brix::Options> options = options_of(externs, catalog);
+  if (!options) return nullptr;
+  options->warnings = warnings != 0;
+  if (allowed != nullptr && allowed != Py_None) {
+    std::optional<std::vector<std::string>> codes = strings_of(allowed, "a warning code");
+    if (!codes) return nullptr;
+    options->allowed = std::move(*codes);
+  }
+  // The check reads only its own copies, so other Python threads (a language
+  // server answering requests) may run meanwhile.
+  std::vector<brix::Diagnostic> found;
+  PyThreadState* state = PyEval_SaveThread();
+  found = brix::check(*source, *options);
+  PyEval_RestoreThread(state);
+  Ref list(PyList_New(static_cast<Py_ssize_t>(found.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    PyObject* item = diagnostic_tuple(found[i]);
+    if (item == nullptr) return nullptr;
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+  }
+  return list.release();
+}
+
+// The chain's text with `path` in the arrow line of its report, as the
+// command shows it; a chain without a report is preceded by the path.
+std::string report_with_path(const brix::ErrorChain& chain, std::optional<std::string_view> path) {
+  std::vector<std::string> texts;
+  bool located = false;
+  for (const brix::ErrorChain::Entry& entry : chain.entries()) {
+    if (const brix::Error* report = std::get_if<brix::Error>(&entry)) {
+      texts.push_back(report->to_string(path));
+      located = true;
+    } else {
+      texts.push_back(brix::entry_text(entry));
+    }
+  }
+  brix::ErrorChain rebuilt = brix::ErrorChain::from_message(std::move(texts.back()));
+  for (std::size_t i = texts.size() - 1; i-- > 0;) {
+    rebuilt = std::move(rebuilt).wrap(std::move(texts[i]));
+  }
+  std::string out = path && !located ? std::string(*path) + ": " : std::string();
+  return out + rebuilt.to_string();
+}
+
+// (True, compact JSON) or (False, the error report with the path).
+PyObject* native_load(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"text", "externs", "catalog", "path", nullptr};
+  PyObject* text = nullptr;
+  PyObject* externs = nullptr;
+  PyObject* catalog = nullptr;
+  PyObject* path = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|OOO:load", const_cast<char**>(keywords), &text,
+                                   &externs, &catalog, &path)) {
+    return nullptr;
+  }
+  std::optional<std::string> source = utf8_of(text, "text");
+  if (!source) return nullptr;
+  std::optional<brix::Options> options = options_of(externs, catalog);
+  if (!options) return nullptr;
+  std::optional<std::string> shown;
+  if (path != nullptr && path != Py_None) {
+    shown = utf8_of(path, "path");
+    if (!shown) return nullptr;
+  }
+  brix::Result<brix::ParseResult> result = brix::parse_with_options(*source, *options);
+  if (!result)
+    return Py_BuildValue("(ON)", Py_False, new_str(report_with_path(result.error(), shown)));
+  brix::Result<std::string> json = result.value().to_string();
+  if (!json) {
+    raise_value_error(json.error());
+    return nullptr;
+  }
+  return Py_BuildValue("(ON)", Py_True, new_str(json.value()));
+}
+
+PyObject* native_departments(PyObject*, PyObject*) {
+  const std::vector<std::string>& codes = brix::Catalog::builtin().codes();
+  Ref list(PyList_New(static_cast<Py_ssize_t>(codes.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    PyObject* code = new_str(codes[i]);
+    if (code == nullptr) return nullptr;
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), code);
+  }
+  return list.release();
+}
+
 PyMethodDef functions[] = {
+    {"departments", native_departments, METH_NOARGS, "departments()\n--\n\n"},
+    {"check", function_cast<PyCFunction>(native_check), METH_VARARGS | METH_KEYWORDS,
+     "check(text, externs=None, catalog=None, warnings=True, allowed=None)\n--\n\n"},
+    {"load", function_cast<PyCFunction>(native_load), METH_VARARGS | METH_KEYWORDS,
+     "load(text, externs=None, catalog=None, path=None)\n--\n\n"},
     {"explain", function_cast<PyCFunction>(native_explain), METH_VARARGS | METH_KEYWORDS,
      "explain(text, externs=None)\n--\n\n"},
     {"render_html", function_cast<PyCFunction>(native_render<brix::render_html>),
@@ -170,7 +347,14 @@ PyMethodDef functions[] = {
 };
 
 PyModuleDef module = {
-    PyModuleDef_HEAD_INIT, "brix._native", nullptr, -1, functions, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT,
+    "brix._native",
+    nullptr,
+    -1,
+    functions,
+    nullptr,
+    nullptr,
+    nullptr,
     nullptr,
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -64,7 +65,12 @@ class Buffer {
       grow(n);
     return p_;
   }
-  BRIX_INLINE void set(char* q) { p_ = q; }
+  // Every write stays inside the room asked for: a pointer past the limit
+  // would make the next room() test wrap and write beyond the string.
+  BRIX_INLINE void set(char* q) {
+    assert(q >= p_ && q <= lim_ && "a write ran past the room it asked for");
+    p_ = q;
+  }
   std::size_t size() const { return static_cast<std::size_t>(p_ - s_->data()); }
   // Ends writing: the string's size becomes what was written.
   void finish() {
@@ -73,7 +79,13 @@ class Buffer {
   }
 
  private:
+#ifdef BRIX_TINY_CHUNKS
+  // Sanitizer and fuzz builds grow a byte at a time, so every write of every
+  // test meets the end of the room it asked for.
+  static constexpr std::size_t kChunk = 1;
+#else
   static constexpr std::size_t kChunk = std::size_t{64} << 10;
+#endif
 
   [[gnu::noinline]] void grow(std::size_t n) {
     const std::size_t used = size();
@@ -115,6 +127,9 @@ BRIX_INLINE char* put_pair(char* q, unsigned value) {
   std::memcpy(q, &kDigitPairs[2 * value], 2);
   return q + 2;
 }
+
+// The most digits a u16 takes: "65535".
+constexpr std::size_t kMaxU16Digits = 5;
 
 // Two digits at a time: course numbers have four, and each division by ten
 // that a digit-by-digit loop does costs a multiply and a few shifts.
@@ -995,7 +1010,7 @@ bool DirectConverter::Impl::requirement(Buffer& o, bool first) {
   }
   if (peek() != ';') return false;
   ++p;
-  w = o.room(16);
+  w = o.room(sizeof(R"(,"priority":)") - 1 + kMaxU16Digits + 1);
   w = put(w, R"(,"priority":)");
   w = put_u16(w, priority);
   *w++ = '}';
@@ -1005,7 +1020,8 @@ bool DirectConverter::Impl::requirement(Buffer& o, bool first) {
 
 bool DirectConverter::Impl::run(std::string& out) {
   Buffer o(out);
-  o.set(put(o.room(40), R"({"version":"0.1.12","requirements":[)"));
+  static constexpr char kHead[] = R"({"version":")" BRIX_VERSION_STRING R"(","requirements":[)";
+  o.set(put(o.room(sizeof kHead), kHead));
   stop.out_size = o.size();
   bool first = true;
   bool ok = skip();

@@ -1,0 +1,120 @@
+"""brix lint/check --error-format json: slips get help and a fix that makes the file parse; warnings."""
+
+import json
+
+import pytest
+
+
+def diagnostics(brix, files, text, *args):
+    files({"f.brix": text})
+    status, out, err = brix("lint", "--error-format", "json", *args, "f.brix")
+    return status, [json.loads(line) for line in err.splitlines()]
+
+
+def apply(text, fixes):
+    data = text.encode()
+    for fix in sorted(fixes, key=lambda f: f["span"]["start"], reverse=True):
+        data = data[: fix["span"]["start"]] + fix["replacement"].encode() + data[fix["span"]["end"]:]
+    return data.decode()
+
+
+# Slip text, (line, column) of the slip, words the help must hold.
+SLIPS = {
+    "missing ;": ('SELECT 1 FROM CSCI 1010 : "a"\nSELECT 1 FROM CSCI 1020 : "b";\n', (1, 30), "`;`"),
+    "missing ; after a list": ('SELECT 1 FROM [CSCI 1010, CSCI 1020] : "a"\nSELECT 1 FROM CSCI 1010 : "b";\n', (1, 43), "after `\"` on line 1"),
+    "no description": ("SELECT 1 FROM PHYS 2100;\n", (1, 24), "description"),
+    "nested description": ('SELECT 2 FROM [SELECT 1 FROM CSCI 1010 : "x", CSCI 1020] : "y";\n', (1, 40), "top-level"),
+    "lower-case select": ('select 1 from CSCI 1010 : "a";\n', (1, 1), "`SELECT`"),
+    "# comment": ('# comment\nSELECT 1 FROM CSCI 1010 : "a";\n', (1, 1), "`//`"),
+    "curly quotes": ('SELECT 1 FROM CSCI 1010 : \u201cIntro\u201d;\n', (1, 27), "straight double quotes"),
+    "assignment without ;": ('$count = 2\nSELECT $count FROM CSCI 1010 : "a";\n', (1, 11), "`;`"),
+    "variable case": ('$core = CSCI 1010;\nSELECT 1 FROM $Core : "a";\n', (2, 15), "`$core`"),
+    "department": ('SELECT 1 FROM CSXI 1010 : "a";\n', (1, 15), "`CSCI`"),
+    "function": ('SELECT 1 FROM TAGG("x") : "a";\n', (1, 15), "`TAG`"),
+}
+
+
+@pytest.mark.parametrize("text, at, words", SLIPS.values(), ids=SLIPS.keys())
+def test_slip_has_help_a_caret_on_it_and_a_fix_that_parses(brix, files, text, at, words):
+    status, found = diagnostics(brix, files, text)
+    assert status == 1
+    first = found[0]
+    assert first["severity"] == "error" and words in first["help"]
+    label = [s for s in first["spans"] if not s["primary"]][0]
+    assert (label["line"], label["column"]) == at
+    fixed = apply(text, first["fixes"])
+    files({"fixed.brix": fixed})
+    assert brix("check", "fixed.brix")[0] == 0, fixed
+
+
+def test_too_large_a_number_is_shown_where_it_stands(brix, files):
+    status, found = diagnostics(brix, files, 'SELECT 70000 FROM CSCI 1010 : "a";\n')
+    assert status == 1 and found[0]["code"] == "E0204"
+    assert (found[0]["line"], found[0]["column"], found[0]["end_column"]) == (1, 8, 13)
+
+
+def test_recovery_reports_independent_errors_in_text_order(brix, files):
+    text = 'SELECT 0 FROM CSCI 1010 : "a";\n$x = ABCD 1010;\nSELECT 1 FROM $x : "b";\nSELECT 1 FROM CSCI 1010 "c";\n'
+    _, found = diagnostics(brix, files, text)
+    # The library's error comes first (a syntax error wins), then the others
+    # in text order; the use of $x follows from its failed assignment.
+    assert [(d["code"], d["line"]) for d in found] == [("E0101", 4), ("E0201", 1), ("E0401", 2)]
+
+
+# Warning code, a text that triggers it, a text that must not.
+WARNINGS = {
+    "W0201": ('SELECT 3 FROM [CSCI 1010, CSCI 1020, CSCI 1010] : "a";\n',
+              'SELECT 2 FROM [CSCI 1010, CSCI 1020, TAG("x")] : "a";\n'),
+    "W0202": ('SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "a";\n', 'SELECT 1 FROM RANGE(MATH 3000, MATH 4999) : "a";\n'),
+    "W0203": ('SELECT 1 FROM RANGE(MATH 3000, CSCI 4000) : "a";\n', 'SELECT 1 FROM RANGE(CSCI 3000, CSCI 4000) : "a";\n'),
+    "W0204": ('SELECT 1 FROM [TAG("x"), TAG( "x" )] : "a";\n', 'SELECT 1 FROM [TAG("x"), TAG("y")] : "a";\n'),
+    "W0205": ('SELECT 1 FROM CSCI 1010 : "  ";\n', 'SELECT 1 FROM CSCI 1010 : " a ";\n'),
+    "W0206": ('$c = CSCI 1010;\nSELECT 1 FROM CSCI 1010 : "a";\n', '$c = CSCI 1010;\nSELECT 1 FROM $c : "a";\n'),
+    "W0207": ('$c = CSCI 1010;\n$c = CSCI 1020;\nSELECT 1 FROM $c : "a";\n',
+              '$c = CSCI 1010;\nSELECT 1 FROM $c : "a";\n$c = CSCI 1020;\nSELECT 1 FROM $c : "b";\n'),
+    "W0208": ('LIMIT 2 FROM [CSCI 1010, CSCI 1020] : "a";\n', 'LIMIT 1 FROM [CSCI 1010, CSCI 1020] : "a";\n'),
+}
+
+
+@pytest.mark.parametrize("code, texts", WARNINGS.items(), ids=WARNINGS.keys())
+def test_warning_rows(brix, files, code, texts):
+    hit, miss = texts
+    status, found = diagnostics(brix, files, hit)
+    assert status == 0 and code in [d["code"] for d in found]
+    assert code not in [d["code"] for d in diagnostics(brix, files, miss)[1]]
+    # Silenced by the comment above, by -A, and failing with --deny-warnings.
+    if hit.count("\n") == 1:
+        assert code not in [d["code"] for d in diagnostics(brix, files, f"// brix: allow({code})\n" + hit)[1]]
+    assert code not in [d["code"] for d in diagnostics(brix, files, hit, "-A", code)[1]]
+    assert diagnostics(brix, files, hit, "--deny-warnings")[0] == 1
+
+
+RUNS = {
+    "options after the subcommand": (["check", "a.brix", "--color", "never"], 0),
+    "options before it": (["--color", "never", "check", "a.brix"], 0),
+    "a directory, worst status": (["check", "."], 2),
+    "stdin twice": (["check", "-", "-"], 2),
+    "spaces around =": (["-x", "n = 2", "a.brix"], 0),
+    "byte-order mark": (["check", "bom.brix"], 0),
+    "bare CR": (["check", "cr.brix"], 2),
+    "catalog knows ABCD": (["--catalog", "cat.txt", "check", "abcd.brix"], 0),
+    "catalog without CSCI": (["--catalog", "cat.txt", "check", "a.brix"], 1),
+    "catalog listed twice": (["--catalog", "twice.txt", "check", "a.brix"], 2),
+}
+
+
+@pytest.mark.parametrize("args, status", RUNS.values(), ids=RUNS.keys())
+def test_command_runs(brix, files, args, status):
+    files({"a.brix": 'SELECT 1 FROM CSCI 1010 : "a";\n', "b.brix": "SELECT 0;",
+           "bom.brix": b'\xef\xbb\xbfSELECT 1 FROM CSCI 1010 : "a";\n',
+           "cr.brix": b'// old Mac\rSELECT 1 FROM CSCI 1010 : "a";\r',
+           "abcd.brix": 'SELECT 1 FROM ABCD 1010 : "a";\n', "cat.txt": "ABCD\nMATH\n", "twice.txt": "ABCD\nABCD\n"})
+    assert brix(*args)[0] == status
+
+
+def test_usage_errors_and_read_errors_in_json(brix, files):
+    files({"cr.brix": b"// x\rSELECT 1;\r"})
+    status, _, err = brix("--error-format", "json", "check", "-", "-")
+    assert status == 2 and json.loads(err)["code"] == "E0505"
+    status, _, err = brix("--error-format", "json", "check", "cr.brix")
+    assert status == 2 and json.loads(err)["code"] == "E0502" and "carriage return" in json.loads(err)["message"]
