@@ -9,20 +9,6 @@
 namespace brix::detail {
 namespace {
 
-constexpr std::array<char, 200> kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-char* put_pair(char* q, unsigned value) {
-  std::memcpy(q, &kDigitPairs[2 * value], 2);
-  return q + 2;
-}
-
 // The first byte in [q, e) that a JSON string cannot hold as it is: a
 // control character, '"' or '\\'. Sixteen bytes at a time where SSE2 is
 // there (every x86-64), a byte at a time otherwise.
@@ -63,32 +49,6 @@ void Writer::grow(std::size_t n) {
   s_->resize(wanted);
   p_ = s_->data() + used;
   lim_ = s_->data() + s_->size();
-}
-
-void Writer::put_u16(std::uint16_t number) {
-  end(detail::put_u16(room(kMaxU16Digits), number));
-}
-
-// Two digits at a time: course numbers have four.
-char* put_u16(char* q, std::uint16_t number) {
-  unsigned value = number;
-  if (value >= 10000) {
-    *q++ = static_cast<char>('0' + value / 10000);
-    value %= 10000;
-    q = put_pair(q, value / 100);
-    q = put_pair(q, value % 100);
-  } else if (value >= 1000) {
-    q = put_pair(q, value / 100);
-    q = put_pair(q, value % 100);
-  } else if (value >= 100) {
-    *q++ = static_cast<char>('0' + value / 100);
-    q = put_pair(q, value % 100);
-  } else if (value >= 10) {
-    q = put_pair(q, value);
-  } else {
-    *q++ = static_cast<char>('0' + value);
-  }
-  return q;
 }
 
 void Writer::put_string(std::string_view raw, bool doubled) {
@@ -143,23 +103,6 @@ void JsonSink::query_begin(QueryType type, Span, const Count& count, int level) 
   w_->put(type == QueryType::Limit ? std::string_view(R"(,"type":"Limit","selector":[)")
                                    : R"(,"type":"Select","selector":[)");
   first_ = true;
-}
-
-// Written with one test for room: a file is mostly courses.
-void JsonSink::put_course(const Course& course) {
-  static constexpr std::string_view kOpen = R"({"department_id":")";
-  static constexpr std::string_view kNumber = R"(","course_number":)";
-  static constexpr std::string_view kLab = R"(,"lab":true})";
-  static constexpr std::string_view kNoLab = R"(,"lab":false})";
-  const std::size_t most =
-      kOpen.size() + course.department.size() + kNumber.size() + kMaxU16Digits + kNoLab.size();
-  char* q = w_->room(most);
-  q = copy_bytes(q, kOpen.data(), kOpen.size());
-  q = copy_bytes(q, course.department.data(), course.department.size());
-  q = copy_bytes(q, kNumber.data(), kNumber.size());
-  q = put_u16(q, course.number);
-  const std::string_view lab = course.lab ? kLab : kNoLab;
-  w_->end(copy_bytes(q, lab.data(), lab.size()));
 }
 
 void JsonSink::put_argument(const Argument<JsonValue>& argument) {
