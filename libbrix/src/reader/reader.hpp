@@ -525,16 +525,19 @@ class BRIXParser {
   }
 
   // Department codes found in the catalog, by their bytes: a file names a
-  // few dozen departments many times over.
-  bool known_department(std::string_view code) {
-    std::uint32_t key = 0;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-      key |= static_cast<std::uint32_t>(static_cast<unsigned char>(code[i])) << (8 * i);
-    }
-    std::uint32_t& seen = departments_seen_[(key * 0x9E3779B1u) >> 26];
-    if (seen == key) return true;
+  // few dozen departments many times over. Two ways to a set, so that two
+  // codes that share a set do not keep pushing each other out. `q` has at
+  // least four bytes (a course's number follows its code).
+  bool known_department(const char* q, std::size_t size) {
+    std::uint32_t key;
+    std::memcpy(&key, q, sizeof key);
+    if (size < sizeof key) key &= 0xFFFFFFu;
+    auto* set = &departments_seen_[((key * 0x9E3779B97F4A7C15u) >> 58) * 2];
+    if (set[0] == key || set[1] == key) return true;
+    const std::string_view code(q, size);
     if (catalog_ != nullptr ? !catalog_->contains(code) : !is_department(code)) return false;
-    seen = key;
+    set[1] = set[0];
+    set[0] = key;
     return true;
   }
 
@@ -577,7 +580,7 @@ class BRIXParser {
     if (!live()) return true;
     if (bad) {
       fail(c.department_span, "departments must be 3-4 uppercase ASCII character symbols");
-    } else if (!known_department(c.department)) {
+    } else if (!known_department(q, c.department.size())) {
       const std::string_view suggestion =
           catalog_ != nullptr
               ? catalog_->closest(c.department)
@@ -1180,7 +1183,7 @@ class BRIXParser {
   const std::size_t selector_limit_;
   const std::size_t text_limit_;
   Count last_count_;
-  std::array<std::uint32_t, 64> departments_seen_{};
+  std::array<std::uint32_t, 128> departments_seen_{};
   Value value_{};
   ValueKind value_kind_ = ValueKind::Quantity;
   Count value_count_;
