@@ -40,6 +40,7 @@
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
 #include "parser/name_hash.hpp"
+#include "reader/byte_classes.hpp"
 #include "reader/functions.hpp"
 #include "reader/sink.hpp"
 #include "tarrow_departments/tarrow_departments.hpp"
@@ -246,14 +247,10 @@ class BRIXParser {
     return static_cast<std::size_t>(e_ - p_) >= word.size() &&
            std::memcmp(p_, word.data(), word.size()) == 0;
   }
-  static bool is_digit(unsigned char c) { return static_cast<unsigned char>(c - '0') < 10; }
-  static bool is_alpha(unsigned char c) {
-    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
-  }
-  static bool is_word(unsigned char c) { return is_alpha(c) || is_digit(c) || c == '_'; }
-  static bool is_department_char(unsigned char c) {
-    return static_cast<unsigned char>(c - 'A') < 26 || c == '&';
-  }
+  static bool is_digit(unsigned char c) { return byte_is(c, kDigitByte); }
+  static bool is_alpha(unsigned char c) { return byte_is(c, kAlphaByte); }
+  static bool is_word(unsigned char c) { return byte_is(c, kWordByte); }
+  static bool is_department_char(unsigned char c) { return byte_is(c, kDepartmentByte); }
   const char* word_end(const char* q) const {
     while (q < e_ && is_word(static_cast<unsigned char>(*q))) ++q;
     return q;
@@ -305,7 +302,7 @@ class BRIXParser {
     p_ = layout_end(p_);
   }
   static bool is_layout_start(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
+    return byte_is(c, kLayoutStartByte);
   }
   // A word, layout, then "(": a selector function call (the grammar tries a
   // call before a course, and a course is never followed by "(").
