@@ -139,7 +139,26 @@ class JsonSink : public Sink<JsonValue> {
     w_->put('}');
   }
 
-  void query_begin(QueryType type, Span, const Count& count, int level);
+  void query_begin(QueryType type, Span, const Count& count, int level) {
+    if (level > 0) {
+      separate();
+      w_->put(R"({"Query":)");
+    }
+    if (count.many) {
+      w_->put(R"({"quantity":{"Many":{"from":)");
+      w_->put_u16(count.from);
+      w_->put(R"(,"to":)");
+      w_->put_u16(count.to);
+      w_->put("}}");
+    } else {
+      w_->put(R"({"quantity":{"Single":)");
+      w_->put_u16(count.from);
+      w_->put('}');
+    }
+    w_->put(type == QueryType::Limit ? std::string_view(R"(,"type":"Limit","selector":[)")
+                                     : R"(,"type":"Select","selector":[)");
+    first_ = true;
+  }
   void query_end(Span, int level) {
     w_->put(level > 0 ? std::string_view("]}}") : "]}");
     first_ = false;
@@ -151,7 +170,33 @@ class JsonSink : public Sink<JsonValue> {
     put_course(course);
     w_->put('}');
   }
-  void call(const Call<JsonValue>& call);
+  void call(const Call<JsonValue>& call) {
+    // Each selector's fields take the arguments in the order written.
+    struct Shape {
+      std::string_view open;
+      std::array<std::string_view, 2> between;
+      std::string_view close;
+    };
+    static constexpr std::array<Shape, 9> kShapes{{
+        {R"({"Class":)", {}, "}"},
+        {R"({"Placement":)", {}, "}"},
+        {R"({"Tag":)", {}, "}"},
+        {R"({"TagCode":{"tag":)", {R"(,"code":)"}, "}}"},
+        {R"({"Dist":)", {}, "}"},
+        {R"({"DistCode":{"dist":)", {R"(,"code":)"}, "}}"},
+        {R"({"Range":{"from":)", {R"(,"to":)"}, "}}"},
+        {R"({"RangeDist":{"from":)", {R"(,"to":)", R"(,"dist":)"}, "}}"},
+        {R"({"RangeTag":{"from":)", {R"(,"to":)", R"(,"tag":)"}, "}}"},
+    }};
+    const Shape& shape = kShapes[static_cast<std::size_t>(call.function)];
+    separate();
+    w_->put(shape.open);
+    for (std::size_t i = 0; i < call.arguments.size(); ++i) {
+      if (i != 0) w_->put(shape.between[i - 1]);
+      put_argument(call.arguments[i]);
+    }
+    w_->put(shape.close);
+  }
   void splice(const Name&, ValueKind kind, const JsonValue& value) {
     // An empty list (only an extern can be one) adds nothing, not even a comma.
     if (value.size == 0) return;
@@ -208,7 +253,15 @@ class JsonSink : public Sink<JsonValue> {
     *q++ = '"';
     w_->end(q);
   }
-  void put_argument(const Argument<JsonValue>& argument);
+  void put_argument(const Argument<JsonValue>& argument) {
+    if (argument.value != nullptr) {
+      copy(*argument.value);
+    } else if (argument.is_text) {
+      put_literal(argument.literal);
+    } else {
+      put_course(argument.course);
+    }
+  }
 
   Writer out_;
   std::string arena_text_;

@@ -338,7 +338,11 @@ class BRIXParser {
   }
   // Wraps an error that arose since `had` was taken in `context`.
   void wrap(bool had, const char* context) {
-    if (!had && error_ && !exact_) error_ = std::move(*error_).wrap(context);
+    if (!had && error_ && !exact_) [[unlikely]]
+      wrap_error(context);
+  }
+  [[gnu::noinline, gnu::cold]] void wrap_error(const char* context) {
+    error_ = std::move(*error_).wrap(context);
   }
   ReadResult syntax() const {
     ReadResult r;
