@@ -53,8 +53,8 @@ TEST(ParseExternValue, BuildsEachKindOfValue) {
       {"CLASS(CSCI 1234)",
        R"txt(Selector(Class(Class { department_id: "CSCI", course_number: 1234, lab: false })))txt"},
       {R"txt("say ""hi""")txt", R"txt(String("say \"hi\""))txt"},
-      // The value ends where the grammar stops; the rest is not examined.
-      {"[TAG(\"abc\"), DIST(\"xyz\")]; and then ]]] garbage",
+      // Whitespace and comments may follow the value, as in a file.
+      {"[TAG(\"abc\"), DIST(\"xyz\")] \t// the list\r\n",
        R"txt(SelectorList([Tag("abc"), Dist("xyz")]))txt"},
   };
   for (const Row& row : rows) {
@@ -69,6 +69,12 @@ TEST(ParseExternValue, ReportsErrorsAgainstItsOwnText) {
       {"0", "1:1-1:2 cannot assign zero as a quantity"},
       {"[CSCI 1010,\n $x]", "2:2-2:4 undefined variable `$x`"},
       {" 3", "1:1 expected var_value"},
+      // Any other text after the value is refused at its first byte, before
+      // the value is built.
+      {"[PHYS 3100], [ASTR 3000]", "1:12 unexpected text after the extern value"},
+      {"2 3", "1:3 unexpected text after the extern value"},
+      {"0 // zero\n;", "2:1 unexpected text after the extern value"},
+      {"12(CSCI 1010", "1:3 unexpected text after the extern value"},
   };
   for (const auto& [text, chain] : rows) {
     Result<VarValue> value = parse_extern_value(text);

@@ -154,8 +154,8 @@ TEST(ParseTree, PairsWalkSiblingsAndChildren) {
   kids.next();
   auto second = kids.next();
   EXPECT_TRUE(kids.empty());
-  EXPECT_EQ(second->as_span().as_str(), "ab");
-  EXPECT_EQ(second->as_span().start, 2u);
+  EXPECT_EQ(second->as_str(), "ab");
+  EXPECT_EQ(second->start(), 2u);
 }
 
 }  // namespace

@@ -70,11 +70,10 @@ Size measure_value(const VarValue& value, const Size& cap) {
   return size;
 }
 
-ErrorChain report(Pair variable, std::string message) {
-  return ErrorChain::from_report(Error::new_from_span(CustomError{std::move(message)},
-                                                      variable.input(), variable.start(),
-                                                      variable.end())
-                                     .renamed_rules(renamed_rules_impl));
+ErrorChain report(std::string_view input, std::size_t start, std::size_t end, std::string message) {
+  return ErrorChain::from_report(
+      Error::new_from_span(CustomError{std::move(message)}, input, start, end)
+          .renamed_rules(renamed_rules_impl));
 }
 
 }  // namespace
@@ -94,28 +93,32 @@ CopySize ExpansionMeter::measure(const VarValue& value) {
   return measure_value(value, Size{kNoLimit, kNoLimit, MAX_NESTING + 1});
 }
 
-std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, Pair variable) {
-  const std::size_t selector_limit = ExpansionMeter::selector_limit(variable.input().size());
-  const std::size_t text_limit = ExpansionMeter::text_limit(variable.input().size());
+std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, std::string_view input,
+                                                 std::size_t start, std::size_t end) {
+  const std::size_t selector_limit = ExpansionMeter::selector_limit(input.size());
+  const std::size_t text_limit = ExpansionMeter::text_limit(input.size());
   const Size cap{selector_limit - std::min(selectors_, selector_limit),
                  text_limit - std::min(text_bytes_, text_limit), MAX_NESTING - nesting};
   const Size size = measure_value(value, cap);
-  const std::string name(variable.as_str());
+  const std::string name(input.substr(start, end - start));
   if (size.depth > cap.depth) {
-    return report(variable, "variable `" + name + "` nests queries too deeply (the limit is " +
-                                std::to_string(MAX_NESTING) + " levels)");
+    return report(input, start, end,
+                  "variable `" + name + "` nests queries too deeply (the limit is " +
+                      std::to_string(MAX_NESTING) + " levels)");
   }
   if (size.selectors > cap.selectors) {
-    return report(variable, "variable `" + name + "` expands the document beyond " +
-                                std::to_string(selector_limit) +
-                                " selectors; a file may copy at most that many selectors out of "
-                                "its variables");
+    return report(input, start, end,
+                  "variable `" + name + "` expands the document beyond " +
+                      std::to_string(selector_limit) +
+                      " selectors; a file may copy at most that many selectors out of "
+                      "its variables");
   }
   if (size.text > cap.text) {
-    return report(variable, "variable `" + name + "` expands the document beyond " +
-                                std::to_string(text_limit) +
-                                " bytes of text; a file may copy at most that much text out of "
-                                "its variables");
+    return report(input, start, end,
+                  "variable `" + name + "` expands the document beyond " +
+                      std::to_string(text_limit) +
+                      " bytes of text; a file may copy at most that much text out of "
+                      "its variables");
   }
   selectors_ += size.selectors;
   text_bytes_ += size.text;

@@ -56,7 +56,12 @@ class ExpansionMeter {
   // made inside `nesting` open nested queries, against the limits for the
   // text `variable` belongs to. The report on the variable
   // when the copy would cross a limit; nothing is charged then.
-  std::optional<ErrorChain> charge(const VarValue& value, Pair variable);
+  std::optional<ErrorChain> charge(const VarValue& value, Pair variable) {
+    return charge(value, variable.input(), variable.start(), variable.end());
+  }
+  // The same for the variable at [start, end) of `input`.
+  std::optional<ErrorChain> charge(const VarValue& value, std::string_view input, std::size_t start,
+                                   std::size_t end);
 
   // The whole size of one copy of `value`, with no limit applied.
   static CopySize measure(const VarValue& value);

@@ -24,19 +24,6 @@ struct Token {
 };
 using TokenList = std::vector<Token>;
 
-struct Span {
-  std::string_view input;
-  std::size_t start = 0;
-  std::size_t end = 0;
-  std::string_view as_str() const { return input.substr(start, end - start); }
-};
-
-struct Position {
-  std::string_view input;
-  std::size_t pos = 0;
-  LineCol line_col() const { return brix::line_col(input, pos); }
-};
-
 class Pairs;
 
 // One node: a view into the token list, valid while the tree that owns the
@@ -50,7 +37,6 @@ class Pair {
   std::size_t start() const { return tokens_[open_].pos; }
   std::size_t end() const { return tokens_[close()].pos; }
   std::string_view as_str() const { return input_.substr(start(), end() - start()); }
-  Span as_span() const { return Span{input_, start(), end()}; }
   std::string_view input() const { return input_; }
   inline Pairs children() const;
 

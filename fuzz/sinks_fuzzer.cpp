@@ -1,0 +1,72 @@
+// The sinks agree: the compact JSON written while reading is write_json of the
+// data model read from the same text, and the indented document, its layout
+// taken out, is the compact one. The input is a BRIX text, then after a line
+// "%%" one extern per line as NAME=VALUE.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "json_check.hpp"
+
+namespace {
+
+// The JSON text without the white space between its tokens.
+std::string compacted(std::string_view json) {
+  std::string out;
+  bool in_string = false;
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    const char c = json[i];
+    if (in_string) {
+      out += c;
+      if (c == '\\') {
+        out += json[++i];
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+      out += c;
+    } else if (c != ' ' && c != '\n') {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::size_t split = input.find("\n%%\n");
+  const std::string_view text = input.substr(0, split);
+  brix::ExternValues externals;
+  for (std::string_view rest = split == std::string_view::npos ? "" : input.substr(split + 4);
+       !rest.empty();) {
+    const std::size_t eol = rest.find('\n');
+    const std::string_view line = rest.substr(0, eol);
+    rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (auto value = brix::parse_extern_value(line.substr(eq + 1))) {
+      externals.insert_or_assign(std::string(line.substr(0, eq)), std::move(*value));
+    }
+  }
+
+  const brix::Result<brix::ParseResult> model = brix::parse_with_externals(text, externals);
+  std::string compact;
+  const brix::Result<std::size_t> written = brix::parse_to_json(text, externals, compact);
+  brix::fuzz::check(written.ok() == model.ok(), "both sinks read the same texts");
+  if (!model.ok()) {
+    brix::fuzz::check(written.error() == model.error(), "both sinks give the same error");
+    return 0;
+  }
+  std::string expected;
+  brix::write_json(model->parsed_brix_file, expected);
+  brix::fuzz::check(compact == expected, "the JSON sink writes what write_json writes");
+  std::string pretty;
+  brix::write_json_pretty(model->parsed_brix_file, pretty);
+  brix::fuzz::check(compacted(pretty) == compact, "the indented document is the compact one");
+  return 0;
+}

@@ -1,0 +1,169 @@
+// The sink that writes the compact JSON document as it is read. A variable's
+// value is the JSON it is written as, kept in an arena, so using it is a
+// copy of bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "brix/model.hpp"
+#include "model/copy_bytes.hpp"
+#include "model/json_escapes.hpp"
+#include "reader/sink.hpp"
+
+// Checked in debug and fuzz builds: a write never ends past the room it
+// asked for.
+#if defined(BRIX_CHECK_WRITES) || !defined(NDEBUG)
+#include <cstdlib>
+#define BRIX_WRITER_ASSERT(condition) ((condition) ? void(0) : std::abort())
+#else
+#define BRIX_WRITER_ASSERT(condition) ((void)0)
+#endif
+
+namespace brix::detail {
+
+// A variable's value: where its JSON is in the arena.
+struct JsonValue {
+  std::size_t start = 0;
+  std::size_t size = 0;
+};
+
+// Appends to a string through a raw pointer into its storage. Every write
+// asks for the room it needs, from the size of what it writes, so nothing is
+// counted by hand; the string grows by doubling.
+class Writer {
+ public:
+  explicit Writer(std::string& s) : s_(&s), p_(s.data() + s.size()), lim_(s.data() + s.size()) {}
+
+  // Room for `n` more bytes at the returned pointer; end() says how far
+  // they were written.
+  char* room(std::size_t n) {
+    if (static_cast<std::size_t>(lim_ - p_) < n) [[unlikely]]
+      grow(n);
+    return p_;
+  }
+  void end(char* q) {
+    BRIX_WRITER_ASSERT(q >= p_ && q <= lim_);
+    p_ = q;
+  }
+  void put(std::string_view bytes) {
+    end(copy_bytes(room(bytes.size()), bytes.data(), bytes.size()));
+  }
+  void put(char c) {
+    char* q = room(1);
+    *q = c;
+    end(q + 1);
+  }
+  void put_u16(std::uint16_t number);
+  // The bytes of a string literal's text as a quoted JSON string.
+  void put_string(std::string_view raw, bool doubled);
+
+  std::size_t size() const { return static_cast<std::size_t>(p_ - s_->data()); }
+  const char* data() const { return s_->data(); }
+  // Ends writing: the string's size becomes what was written.
+  void finish() {
+    s_->resize(size());
+    p_ = lim_ = s_->data() + s_->size();
+  }
+
+ private:
+  [[gnu::noinline]] void grow(std::size_t n);
+
+  std::string* s_;
+  char* p_;
+  char* lim_;
+};
+
+class JsonSink : public Sink<JsonValue> {
+ public:
+  explicit JsonSink(std::string& out) : out_(out), arena_(arena_text_), w_(&out_) {}
+
+  void file_begin();
+  void file_end() {
+    w_->put("]}");
+    out_.finish();
+  }
+  // Stops writing after a failed read; `out` then holds what was written.
+  void abandon() { out_.finish(); }
+
+  JsonValue extern_value(const Name&, const VarValue& value);
+
+  void requirement_begin(Span) {
+    w_->put(wrote_requirement_ ? std::string_view(R"(,{"query":)") : R"({"query":)");
+    wrote_requirement_ = true;
+  }
+  void description(const Literal& literal) {
+    w_->put(R"(,"description":)");
+    w_->put_string(literal.raw, literal.doubled);
+  }
+  void description(const Name&, const JsonValue& value) {
+    w_->put(R"(,"description":)");
+    copy(value);
+  }
+  void priority(const Count& count, bool) {
+    w_->put(R"(,"priority":)");
+    w_->put_u16(count.from);
+    w_->put('}');
+  }
+
+  void query_begin(QueryType type, Span, const Count& count, int level);
+  void query_end(Span, int level) {
+    w_->put(level > 0 ? std::string_view("]}}") : "]}");
+    first_ = false;
+  }
+
+  void class_selector(const Course& course) {
+    separate();
+    w_->put(R"({"Class":)");
+    put_course(course);
+    w_->put('}');
+  }
+  void call(const Call<JsonValue>& call);
+  void splice(const Name&, ValueKind kind, const JsonValue& value) {
+    // An empty list (only an extern can be one) adds nothing, not even a comma.
+    if (value.size == 0) return;
+    separate();
+    if (kind == ValueKind::Class) w_->put(R"({"Class":)");
+    copy(value);
+    if (kind == ValueKind::Class) w_->put('}');
+  }
+
+  void assignment_begin(const Name&, ValueKind) {
+    w_ = &arena_;
+    start_ = arena_.size();
+    first_ = true;
+  }
+  JsonValue assignment_end(const Name&, ValueKind, Span, Span) {
+    w_ = &out_;
+    return JsonValue{start_, arena_.size() - start_};
+  }
+  void class_value(const Course& course) { put_course(course); }
+  void string(const Literal& literal) { w_->put_string(literal.raw, literal.doubled); }
+
+ private:
+  void separate() {
+    if (!first_) w_->put(',');
+    first_ = false;
+  }
+  // Room is asked for before the arena's bytes are read: the arena may be
+  // the string being written.
+  void copy(const JsonValue& value) {
+    char* q = w_->room(value.size);
+    w_->end(copy_bytes(q, arena_.data() + value.start, value.size));
+  }
+  void put_course(const Course& course);
+  void put_argument(const Argument<JsonValue>& argument);
+
+  Writer out_;
+  std::string arena_text_;
+  Writer arena_;
+  Writer* w_;
+  std::size_t start_ = 0;
+  bool first_ = true;
+  bool wrote_requirement_ = false;
+};
+
+}  // namespace brix::detail

@@ -1,0 +1,1015 @@
+// The reader: one pass over BRIX text that owns everything the language
+// means. It reads layout, strings, numbers, courses, calls, queries and
+// statements without backtracking, keeps the variables and the externs,
+// meters what copying variables adds, checks every course against a Catalog
+// and every rule with its message, and tells a sink (sink.hpp) what it read.
+//
+// Which texts are well formed is the grammar's to say (parser/grammar.hpp):
+// the reader accepts exactly the texts the grammar accepts, and where it
+// cannot go on it stops and says where the last statement it finished ends,
+// so that the grammar can explain the failure from there.
+//
+// A semantic error does not end the pass: the reader goes on checking only
+// the syntax, since a syntax error anywhere wins over it. Within a
+// requirement the rules are checked in the order of its parts' meaning (the
+// priority, then the description, then the query), not in the order they
+// are written, so a requirement with an error is checked again in that
+// order to find the error that counts.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "brix/brix.hpp"
+#include "closest_string/closest_string.hpp"
+#include "parser/decimal_u16.hpp"
+#include "parser/expansion_meter.hpp"
+#include "parser/grammar.hpp"
+#include "parser/name_hash.hpp"
+#include "reader/catalog.hpp"
+#include "reader/functions.hpp"
+#include "reader/sink.hpp"
+
+namespace brix::detail {
+
+// How a read ended.
+enum class ReadEnd : std::uint8_t {
+  Done,      // the text was read; the sink has all of it
+  Syntax,    // the text is not well formed: the grammar explains it
+  Semantic,  // `error` is the file's error
+  Exact,     // an expansion limit was crossed where only exact values tell
+             // which report is due: read again with a sink that keeps them
+};
+
+struct ReadResult {
+  ReadEnd end = ReadEnd::Done;
+  std::optional<ErrorChain> error;
+  // Just past the ";" of the last assignment or requirement finished before
+  // a syntax failure; 0 when none was.
+  std::uint32_t boundary = 0;
+  // Where a value read on its own ended.
+  std::uint32_t value_end = 0;
+};
+
+inline constexpr std::array<std::string_view, 5> kKindNames{"selector list", "selector", "quantity",
+                                                            "string", "class"};
+
+// What copying a value adds, counted as the value is read.
+struct Stats {
+  std::size_t selectors = 0;
+  std::size_t text = 0;
+  int depth = 0;
+};
+
+// A sink that keeps exact values (VarValue) says so; the reader then words
+// an expansion report from the value itself.
+template <class S>
+concept KeepsVarValues = std::is_same_v<typename S::Value, VarValue>;
+
+template <class S>
+class Reader {
+ public:
+  using Value = typename S::Value;
+
+  Reader(std::string_view text, const ExternValues& externals, S& sink, Catalog catalog = Catalog())
+      : text_(text),
+        b_(text.data()),
+        p_(text.data()),
+        e_(text.data() + text.size()),
+        externals_(externals),
+        sink_(sink),
+        catalog_(catalog),
+        selector_limit_(ExpansionMeter::selector_limit(text.size())),
+        text_limit_(ExpansionMeter::text_limit(text.size())) {}
+
+  ReadResult read_file() {
+    sink_.file_begin();
+    skip();
+    while (at("extern")) {
+      if (!extern_declaration()) return syntax();
+      skip();
+    }
+    while (p_ != e_) {
+      const bool ok = *p_ == '$' ? assignment() : requirement();
+      if (!ok) return syntax();
+      boundary_ = off(p_);
+      skip();
+    }
+    if (error_) return end_with_error();
+    sink_.file_end();
+    return ReadResult{};
+  }
+
+  // One value from offset 0, as an extern's value is read; the result's
+  // `value_end` says where it ended.
+  ReadResult read_value() {
+    const Name name{"", {}};
+    ValueKind kind;
+    Stats st;
+    const char* start = p_;
+    if (!var_value(name, kind, st)) return syntax();
+    ReadResult r;
+    r.value_end = off(p_);
+    if (error_) {
+      r = end_with_error();
+      r.value_end = off(p_);
+      return r;
+    }
+    value_kind_ = kind;
+    value_ = sink_.assignment_end(name, kind, span(start, p_), span(start, p_));
+    value_count_ = last_count_;
+    return r;
+  }
+  // The value read_value read, as the sink keeps it.
+  Value& value() { return value_; }
+  ValueKind value_kind() const { return value_kind_; }
+
+ private:
+  struct Binding {
+    ValueKind kind = ValueKind::Quantity;
+    Count count;  // a Quantity's numbers
+    Stats size;
+    Value value{};
+  };
+
+  // The variables, by name, in open addressing; names point into the text.
+  class Table {
+   public:
+    Table() : seed_(name_hash_seed()), slots_(16) {}
+    const Binding* find(std::string_view name) const {
+      if (used_ == 0) return nullptr;
+      const Slot& slot = slots_[probe(name, hash_variable_name(name, seed_))];
+      return slot.hash == 0 ? nullptr : &slot.binding;
+    }
+    void bind(std::string_view name, Binding binding) {
+      const std::uint64_t hash = hash_variable_name(name, seed_);
+      Slot& slot = slots_[probe(name, hash)];
+      if (slot.hash == 0) {
+        slot.hash = hash;
+        slot.name = name;
+        ++used_;
+      }
+      slot.binding = std::move(binding);
+      if (used_ * 2 > slots_.size()) rehash();
+    }
+
+   private:
+    struct Slot {
+      std::uint64_t hash = 0;
+      std::string_view name;
+      Binding binding;
+    };
+    std::size_t probe(std::string_view name, std::uint64_t hash) const {
+      const std::size_t mask = slots_.size() - 1;
+      std::size_t i = hash & mask;
+      while (slots_[i].hash != 0 && (slots_[i].hash != hash || slots_[i].name != name)) {
+        i = (i + 1) & mask;
+      }
+      return i;
+    }
+    void rehash() {
+      std::vector<Slot> old(slots_.size() * 2);
+      slots_.swap(old);
+      const std::size_t mask = slots_.size() - 1;
+      for (Slot& slot : old) {
+        if (slot.hash == 0) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].hash != 0) i = (i + 1) & mask;
+        slots_[i] = std::move(slot);
+      }
+    }
+    std::uint64_t seed_;
+    std::vector<Slot> slots_;  // a power of two in size, at most half full
+    std::size_t used_ = 0;
+  };
+
+  // --- Positions and layout ---
+
+  std::uint32_t off(const char* q) const { return static_cast<std::uint32_t>(q - b_); }
+  Span span(const char* from, const char* to) const { return Span{off(from), off(to)}; }
+  unsigned char peek() const { return p_ < e_ ? static_cast<unsigned char>(*p_) : 0; }
+  bool at(std::string_view word) const {
+    return static_cast<std::size_t>(e_ - p_) >= word.size() &&
+           std::memcmp(p_, word.data(), word.size()) == 0;
+  }
+  static bool is_digit(unsigned char c) { return static_cast<unsigned char>(c - '0') < 10; }
+  static bool is_alpha(unsigned char c) {
+    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
+  }
+  static bool is_word(unsigned char c) { return is_alpha(c) || is_digit(c) || c == '_'; }
+  static bool is_department_char(unsigned char c) {
+    return static_cast<unsigned char>(c - 'A') < 26 || c == '&';
+  }
+  const char* word_end(const char* q) const {
+    while (q < e_ && is_word(static_cast<unsigned char>(*q))) ++q;
+    return q;
+  }
+  const char* layout_end(const char* q) const {
+    for (;;) {
+      while (q < e_ && (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n')) ++q;
+      if (e_ - q >= 2 && q[0] == '/' && q[1] == '/') {
+        const void* lf = std::memchr(q, '\n', static_cast<std::size_t>(e_ - q));
+        q = lf != nullptr ? static_cast<const char*>(lf) : e_;
+        continue;
+      }
+      return q;
+    }
+  }
+  void skip() {
+    if (p_ == e_) return;
+    const char c = *p_;
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '/') return;
+    p_ = layout_end(p_);
+  }
+  // A word, layout, then "(": a selector function call (the grammar tries a
+  // call before a course, and a course is never followed by "(").
+  bool may_be_call(const char* q) const {
+    const char* w = word_end(q);
+    if (w == q) return false;
+    w = layout_end(w);
+    return w < e_ && *w == '(';
+  }
+
+  // --- Errors ---
+
+  // True while rules are checked; a semantic error turns checks and events
+  // off until the statement is checked again (see requirement()).
+  bool live() const { return checks_ && !error_; }
+  // True while the sink is told what was read.
+  bool emit() const { return live() && !muted_; }
+
+  ErrorChain report(Span at, std::string message) const {
+    return ErrorChain::from_report(
+        Error::new_from_span(CustomError{std::move(message)}, text_, at.begin, at.end)
+            .renamed_rules(renamed_rules_impl));
+  }
+  void fail(ErrorChain error) {
+    if (live()) error_ = std::move(error);
+  }
+  void fail(Span at, std::string message) {
+    if (live()) error_ = report(at, std::move(message));
+  }
+  // Wraps an error that arose since `had` was taken in `context`.
+  void wrap(bool had, const char* context) {
+    if (!had && error_ && !exact_) error_ = std::move(*error_).wrap(context);
+  }
+  ReadResult syntax() const {
+    ReadResult r;
+    r.end = ReadEnd::Syntax;
+    r.boundary = boundary_;
+    return r;
+  }
+  ReadResult end_with_error() {
+    ReadResult r;
+    r.end = exact_ ? ReadEnd::Exact : ReadEnd::Semantic;
+    r.error = std::move(error_);
+    return r;
+  }
+  // The statement bound: the grammar stops a nested query or list that
+  // begins past it, and so does the reader.
+  bool enter() {
+    if (depth_ >= MAX_NESTING) {
+      aborted_ = true;
+      return false;
+    }
+    ++depth_;
+    return true;
+  }
+
+  // --- Variables ---
+
+  // `$` and a name at p_.
+  bool variable(Name& name) {
+    const char* start = p_;
+    if (peek() != '$') return false;
+    ++p_;
+    if (p_ == e_ || !(is_alpha(static_cast<unsigned char>(*p_)) || *p_ == '_')) return false;
+    p_ = word_end(p_ + 1);
+    name = Name{std::string_view(start, static_cast<std::size_t>(p_ - start)), span(start, p_)};
+    return true;
+  }
+
+  // The binding of a used name, or the report of an undefined one.
+  const Binding* lookup(const Name& name) {
+    const Binding* b = table_.find(name.text);
+    if (b == nullptr) {
+      fail(name.span, "undefined variable `" + std::string(name.text) + "`");
+      return nullptr;
+    }
+    if (!muted_) sink_.variable_use(name, b->kind);
+    return b;
+  }
+  bool expect_kind(const Binding& b, const Name& name, std::string_view prefix, bool ok) {
+    if (ok) return true;
+    fail(name.span, std::string(prefix) + std::string(kKindNames[static_cast<int>(b.kind)]) +
+                        " (`" + std::string(name.text) + "`)");
+    return false;
+  }
+
+  // Accounts for one copy of `b`, made inside `level` nested queries.
+  bool charge(const Binding& b, const Name& name, int level) {
+    const std::size_t selectors_left = selector_limit_ - std::min(selectors_, selector_limit_);
+    const std::size_t text_left = text_limit_ - std::min(text_bytes_, text_limit_);
+    const bool deep = b.size.depth > MAX_NESTING - level;
+    const bool many = b.size.selectors > selectors_left;
+    const bool long_text = b.size.text > text_left;
+    if (!deep && !many && !long_text) {
+      selectors_ += b.size.selectors;
+      text_bytes_ += b.size.text;
+      return true;
+    }
+    if constexpr (KeepsVarValues<S>) {
+      ExpansionMeter meter;
+      meter.restore(selectors_, text_bytes_);
+      meter.nesting = level;
+      std::optional<ErrorChain> over = meter.charge(b.value, text_, name.span.begin, name.span.end);
+      if (over) fail(std::move(*over));
+    } else {
+      // Which limit the value's walk meets first depends on its shape,
+      // which only a sink keeping exact values knows.
+      if (!error_) exact_ = true;
+      fail(ErrorChain::from_message("expansion limit"));
+    }
+    return false;
+  }
+
+  // --- Numbers, strings, courses ---
+
+  // A run of digits; `value` when it fits in 16 bits (`fits` says).
+  bool digits(Span& at, std::uint16_t& value, bool& fits) {
+    const char* start = p_;
+    std::uint32_t v = 0;
+    fits = true;
+    while (p_ < e_ && is_digit(static_cast<unsigned char>(*p_))) {
+      if (fits) {
+        v = v * 10 + static_cast<std::uint32_t>(*p_ - '0');
+        if (v > 0xFFFF) fits = false;
+      }
+      ++p_;
+    }
+    if (p_ == start) return false;
+    at = span(start, p_);
+    value = static_cast<std::uint16_t>(v);
+    return true;
+  }
+  // The conversion failure of a number that does not fit, wrapped.
+  void too_large(const char* context) {
+    fail(ErrorChain::from_int_error(IntError::PosOverflow).wrap(context));
+  }
+
+  // quantity_many or quantity_single at p_ (a digit).
+  bool number_or_range(Count& c, bool& from_fits, bool& to_fits) {
+    if (!digits(c.from_span, c.from, from_fits)) return false;
+    c.to = c.from;
+    c.to_span = c.from_span;
+    c.many = false;
+    to_fits = true;
+    if (e_ - p_ >= 2 && *p_ == '-' && is_digit(static_cast<unsigned char>(p_[1]))) {
+      ++p_;
+      digits(c.to_span, c.to, to_fits);
+      c.many = true;
+    }
+    c.span = Span{c.from_span.begin, c.to_span.end};
+    return true;
+  }
+
+  bool string_literal(Literal& lit) {
+    const char* start = p_;
+    const char* q = p_ + 1;
+    bool doubled = false;
+    for (;;) {
+      q = string_stop(q);
+      if (q == e_ || *q != '"') return false;
+      if (e_ - q >= 2 && q[1] == '"') {
+        doubled = true;
+        q += 2;
+        continue;
+      }
+      break;
+    }
+    lit.raw = std::string_view(start + 1, static_cast<std::size_t>(q - start - 1));
+    lit.doubled = doubled;
+    p_ = q + 1;
+    lit.span = span(start, p_);
+    return true;
+  }
+  // The first '"', CR or LF in [q, e_): where a string's text stops.
+  const char* string_stop(const char* q) const {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (e_ - q >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      const __m128i stop = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, lf));
+      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+      if (mask != 0) return q + __builtin_ctz(mask);
+      q += 16;
+    }
+#endif
+    while (q < e_ && *q != '"' && *q != '\r' && *q != '\n') ++q;
+    return q;
+  }
+  static std::size_t text_size(const Literal& lit) {
+    if (!lit.doubled) return lit.raw.size();
+    return lit.raw.size() -
+           static_cast<std::size_t>(std::count(lit.raw.begin(), lit.raw.end(), '"')) / 2;
+  }
+
+  // Department codes found in the catalog, by their bytes: a file names a
+  // few dozen departments many times over.
+  bool known_department(std::string_view code) {
+    std::uint32_t key = 0;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+      key |= static_cast<std::uint32_t>(static_cast<unsigned char>(code[i])) << (8 * i);
+    }
+    std::uint32_t& seen = departments_seen_[(key * 0x9E3779B1u) >> 26];
+    if (seen == key) return true;
+    if (!catalog_.contains(code)) return false;
+    seen = key;
+    return true;
+  }
+
+  // class_argument: a department code (or a misformed one), spaces, four
+  // digits and an optional "L".
+  bool course(Course& c) {
+    const char* q = p_;
+    const char* code_end = nullptr;
+    bool bad = false;
+    if (e_ - q >= 3 && is_department_char(static_cast<unsigned char>(q[0])) &&
+        is_department_char(static_cast<unsigned char>(q[1])) &&
+        is_department_char(static_cast<unsigned char>(q[2]))) {
+      code_end = q + 3;
+      if (code_end < e_ && is_department_char(static_cast<unsigned char>(*code_end))) ++code_end;
+      if (!class_id_at(code_end)) code_end = nullptr;
+    }
+    if (code_end == nullptr) {
+      // Letters of either case: five or more, or one or two.
+      const char* r = q;
+      while (r < e_ && is_alpha(static_cast<unsigned char>(*r))) ++r;
+      const auto letters = r - q;
+      if (letters >= 5) {
+        code_end = r;
+      } else if (letters >= 1) {
+        code_end = q + std::min<std::ptrdiff_t>(letters, 2);
+      }
+      if (code_end == nullptr || !class_id_at(code_end)) return false;
+      bad = true;
+    }
+    const char* r = code_end;
+    while (*r == ' ') ++r;
+    c.department = std::string_view(q, static_cast<std::size_t>(code_end - q));
+    c.department_span = span(q, code_end);
+    c.number = static_cast<std::uint16_t>((r[0] - '0') * 1000 + (r[1] - '0') * 100 +
+                                          (r[2] - '0') * 10 + (r[3] - '0'));
+    c.lab = e_ - r > 4 && r[4] == 'L';
+    p_ = r + 4 + (c.lab ? 1 : 0);
+    c.number_span = span(r, p_);
+    c.span = span(q, p_);
+    if (!live()) return true;
+    if (bad) {
+      fail(c.department_span, "departments must be 3-4 uppercase ASCII character symbols");
+    } else if (!known_department(c.department)) {
+      const std::string_view suggestion =
+          closest_string(c.department, catalog_.codes()).value_or("");
+      fail(c.department_span,
+           "this department does not exist in Tarrow's course catalog (Did you mean: " +
+               std::string(suggestion) + ")");
+    } else if (!muted_) {
+      sink_.course(c);
+    }
+    return true;
+  }
+  // Spaces, then four digits at `q`.
+  bool class_id_at(const char* q) const {
+    while (q < e_ && *q == ' ') ++q;
+    if (e_ - q < 4) return false;
+    for (int i = 0; i < 4; ++i) {
+      if (!is_digit(static_cast<unsigned char>(q[i]))) return false;
+    }
+    return true;
+  }
+
+  // --- Selector functions ---
+
+  // One argument: a string, a variable holding a text or a course, or a
+  // course.
+  bool argument(Argument<Value>& a, Name& name, std::size_t& text, int level) {
+    const char* start = p_;
+    const unsigned char c = peek();
+    if (c == '"') {
+      a.is_text = true;
+      if (!string_literal(a.literal)) return false;
+      text += text_size(a.literal);
+    } else if (c == '$') {
+      if (!variable(name)) return false;
+      a.variable = &name;
+      if (live()) {
+        const Binding* b = lookup(name);
+        if (b != nullptr &&
+            expect_kind(*b, name, "expected string or class argument, found ",
+                        b->kind == ValueKind::String || b->kind == ValueKind::Class) &&
+            charge(*b, name, level)) {
+          a.is_text = b->kind == ValueKind::String;
+          a.value = &b->value;
+          text += b->size.text;
+        }
+      }
+    } else if (!course(a.course)) {
+      return false;
+    }
+    a.span = span(start, p_);
+    return true;
+  }
+
+  // name ( argument , ... ) at p_, the name a word.
+  bool call(Stats& st, int level) {
+    const char* start = p_;
+    p_ = word_end(p_);
+    const std::string_view name(start, static_cast<std::size_t>(p_ - start));
+    const Span name_span = span(start, p_);
+    skip();
+    if (peek() != '(') return false;
+    ++p_;
+    std::array<Argument<Value>, 3> args{};
+    std::array<Name, 3> names{};
+    std::size_t count = 0;
+    std::size_t text = 0;
+    for (;;) {
+      skip();
+      Argument<Value> extra;
+      Name extra_name;
+      const bool kept = count < args.size();
+      if (!argument(kept ? args[count] : extra, kept ? names[count] : extra_name, text, level)) {
+        return false;
+      }
+      ++count;
+      skip();
+      if (peek() != ',') break;
+      ++p_;
+    }
+    if (peek() != ')') return false;
+    ++p_;
+    st.selectors += 1;
+    st.text += text;
+    if (!live()) return true;
+    const FunctionRow* row = function_named(name);
+    if (row == nullptr) {
+      const std::string_view suggestion = closest_string(name, kFunctionSuggestions).value_or("");
+      fail(name_span, "not a valid query (Did you mean: " + std::string(suggestion) + ")");
+      return true;
+    }
+    bool fits = count == row->arity;
+    for (std::size_t i = 0; fits && i < count; ++i) {
+      fits = args[i].is_text == (row->pattern[i] == Arg::Text);
+    }
+    if (!fits) {
+      fail(span(start, p_), std::string(row->message));
+      return true;
+    }
+    if (muted_) return true;
+    sink_.call(Call<Value>{row->function, name, name_span, span(start, p_),
+                           std::span<const Argument<Value>>(args.data(), count)});
+    return true;
+  }
+
+  // --- Selectors and queries ---
+
+  // Whether the statement alternative of a selector at p_ (which begins
+  // with SELECT or LIMIT) is the one the grammar takes. Only a text that
+  // could also be a call or a course asks the grammar's question by reading
+  // the statement once without checks.
+  bool statement_wins() {
+    const std::size_t k = *p_ == 'S' ? 6 : 5;
+    const char* w = word_end(p_);
+    const bool bare = static_cast<std::size_t>(w - p_) == k;
+    if (!bare && !is_digit(static_cast<unsigned char>(p_[k]))) return false;
+    const char* letters = p_;
+    while (letters < e_ && is_alpha(static_cast<unsigned char>(*letters))) ++letters;
+    const bool call_too = layout_end(w) < e_ && *layout_end(w) == '(';
+    const bool course_too = class_id_at(letters);
+    if (!call_too && !course_too) return true;
+    return statement_matches();
+  }
+  bool statement_matches();
+
+  bool selector_single(Stats& st, int level) {
+    const unsigned char c = peek();
+    if ((c == 'S' && at("SELECT")) || (c == 'L' && at("LIMIT"))) {
+      if (depth_ >= MAX_NESTING) {
+        aborted_ = true;
+        return false;
+      }
+      const bool statement = statement_wins();
+      if (aborted_) return false;
+      if (statement) {
+        const bool had = error_.has_value();
+        st.selectors += 1;
+        st.depth = std::max(st.depth, level + 1);
+        if (!query(st, level + 1)) return false;
+        wrap(had, "could not parse nested query");
+        return true;
+      }
+    }
+    if (c == '$') {
+      Name name;
+      if (!variable(name)) return false;
+      if (!live()) return true;
+      const Binding* b = lookup(name);
+      if (b == nullptr ||
+          !expect_kind(*b, name, "expected selector, found ",
+                       b->kind != ValueKind::Quantity && b->kind != ValueKind::String) ||
+          !charge(*b, name, level)) {
+        return true;
+      }
+      st.selectors += b->size.selectors;
+      st.text += b->size.text;
+      st.depth = std::max(st.depth, level + b->size.depth);
+      if (!muted_) sink_.splice(name, b->kind, b->value);
+      return true;
+    }
+    if (is_word(c) && may_be_call(p_)) return call(st, level);
+    Course course_read;
+    if (!course(course_read)) return false;
+    st.selectors += 1;
+    if (emit()) sink_.class_selector(course_read);
+    return true;
+  }
+
+  bool selector_list(Stats& st, int level) {
+    if (!enter()) return false;
+    ++p_;
+    skip();
+    if (!selector_single(st, level)) return false;
+    for (;;) {
+      skip();
+      if (peek() != ',') break;
+      ++p_;
+      skip();
+      if (!selector_single(st, level)) return false;
+    }
+    if (peek() != ']') return false;
+    ++p_;
+    --depth_;
+    return true;
+  }
+
+  // A SELECT or LIMIT query at p_; `level` 0 for a requirement's own.
+  bool query(Stats& st, int level) {
+    if (!enter()) return false;
+    const char* start = p_;
+    const bool limit = *p_ == 'L';
+    p_ += limit ? 5 : 6;
+    const Span keyword = span(start, p_);
+    if (limit && level > 0) fail(keyword, "LIMIT must be a top-level query");
+    skip();
+
+    const bool had_quantity = error_.has_value();
+    Count count;
+    Name name;
+    if (is_digit(peek())) {
+      bool from_fits = true;
+      bool to_fits = true;
+      number_or_range(count, from_fits, to_fits);
+      if (live()) {
+        if (!from_fits || !to_fits) {
+          too_large("selection could not fit as u16");
+        } else if (!count.many && count.from == 0) {
+          fail(count.span, "cannot select zero");
+        } else if (count.many && level == 0 && count.from == 0) {
+          fail(count.from_span, "cannot select a range starting from zero on a top-level SELECT");
+        } else if (count.many && count.to < count.from) {
+          fail(count.to_span, "for any SELECT n-k statements, k>=n must be true. " +
+                                  std::to_string(count.to) + "<" + std::to_string(count.from));
+        }
+      }
+    } else {
+      if (!variable(name)) return false;
+      if (live()) {
+        const Binding* b = lookup(name);
+        if (b != nullptr &&
+            expect_kind(*b, name, "expected quantity, found ", b->kind == ValueKind::Quantity)) {
+          count = b->count;
+          if (count.many && level == 0 && count.from == 0) {
+            fail(name.span, "cannot select a range starting from zero on a top-level SELECT");
+          }
+        }
+      }
+      count.span = count.from_span = count.to_span = name.span;
+      count.variable = &name;
+    }
+    wrap(had_quantity, "failed parsing quantity");
+    skip();
+    if (!at("FROM")) return false;
+    p_ += 4;
+    skip();
+
+    if (emit()) {
+      sink_.query_begin(limit ? QueryType::Limit : QueryType::Select, keyword, count, level);
+    }
+    const bool had_selector = error_.has_value();
+    if (peek() == '[' ? !selector_list(st, level) : !selector_single(st, level)) return false;
+    wrap(had_selector, "failed parsing selector");
+    if (emit()) sink_.query_end(span(start, p_), level);
+    --depth_;
+    return true;
+  }
+
+  // --- Statements ---
+
+  bool extern_declaration() {
+    const char* start = p_;
+    p_ += 6;
+    skip();
+    Name name;
+    if (!variable(name)) return false;
+    skip();
+    if (peek() != ';') return false;
+    ++p_;
+    if (!live()) return true;
+    const auto supplied =
+        externals_.empty() ? externals_.end() : externals_.find(std::string(name.text));
+    if (supplied == externals_.end()) {
+      fail(name.span, "extern variable `" + std::string(name.text) +
+                          "` was declared but not provided by the caller");
+      return true;
+    }
+    const VarValue& value = supplied->second;
+    Binding b;
+    b.kind = static_cast<ValueKind>(value.value.index());
+    const CopySize size = ExpansionMeter::measure(value);
+    b.size = Stats{size.selectors, size.text, size.depth};
+    if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
+      if (const auto* single = std::get_if<Quantity::Single>(&quantity->value)) {
+        b.count.from = b.count.to = single->value;
+      } else {
+        const auto& range = std::get<Quantity::Many>(quantity->value);
+        b.count.from = range.from;
+        b.count.to = range.to;
+        b.count.many = true;
+      }
+    }
+    if constexpr (KeepsVarValues<S>) {
+      b.value = value;
+    } else {
+      b.value = sink_.extern_value(name, value);
+    }
+    if (!charge(b, name, 0)) return true;
+    sink_.extern_declared(name, b.kind, span(start, p_));
+    table_.bind(name.text, std::move(b));
+    return true;
+  }
+
+  // var_value at p_: a list, a call, a count, a string or a course.
+  bool var_value(const Name& name, ValueKind& kind, Stats& st) {
+    const unsigned char c = peek();
+    if (c == '[') {
+      kind = ValueKind::SelectorList;
+      if (live()) sink_.assignment_begin(name, kind);
+      return selector_list(st, 0);
+    }
+    if (is_word(c) && may_be_call(p_)) {
+      kind = ValueKind::Selector;
+      if (live()) sink_.assignment_begin(name, kind);
+      return call(st, 0);
+    }
+    if (is_digit(c)) {
+      kind = ValueKind::Quantity;
+      Count count;
+      bool from_fits = true;
+      bool to_fits = true;
+      number_or_range(count, from_fits, to_fits);
+      if (!live()) return true;
+      if (!from_fits || !to_fits) {
+        too_large("quantity could not fit as u16");
+      } else if (!count.many && count.from == 0) {
+        fail(count.span, "cannot assign zero as a quantity");
+      } else if (count.many && count.to < count.from) {
+        fail(count.to_span, "for any range n-k, k>=n must be true. " + std::to_string(count.to) +
+                                "<" + std::to_string(count.from));
+      } else {
+        last_count_ = count;
+        sink_.assignment_begin(name, kind);
+        sink_.count(count);
+      }
+      return true;
+    }
+    if (c == '"') {
+      kind = ValueKind::String;
+      Literal lit;
+      if (!string_literal(lit)) return false;
+      st.text = text_size(lit);
+      if (live()) {
+        sink_.assignment_begin(name, kind);
+        sink_.string(lit);
+      }
+      return true;
+    }
+    kind = ValueKind::Class;
+    Course course_read;
+    if (!course(course_read)) return false;
+    st.selectors = 1;
+    if (live()) {
+      sink_.assignment_begin(name, kind);
+      sink_.class_value(course_read);
+    }
+    return true;
+  }
+
+  // `$name = value;`. The value is bound only once it was read, so it sees
+  // the name's earlier binding.
+  bool assignment() {
+    const char* start = p_;
+    Name name;
+    if (!variable(name)) return false;
+    skip();
+    if (peek() != '=') return false;
+    ++p_;
+    skip();
+    const char* value_start = p_;
+    ValueKind kind;
+    Stats st;
+    if (!var_value(name, kind, st)) return false;
+    const char* value_stop = p_;
+    skip();
+    if (peek() != ';') return false;
+    ++p_;
+    if (!live()) return true;
+    Binding b;
+    b.kind = kind;
+    b.count = last_count_;
+    b.size = st;
+    b.value = sink_.assignment_end(name, kind, span(value_start, value_stop), span(start, p_));
+    table_.bind(name.text, std::move(b));
+    return true;
+  }
+
+  // The description or the priority at p_ (just past its ":").
+  bool description(Literal& lit, Name& name) {
+    if (peek() == '"') return string_literal(lit);
+    return variable(name);
+  }
+
+  // `query : description [: priority];`.
+  bool requirement() {
+    const char* start = p_;
+    if (!((*p_ == 'S' && at("SELECT")) || (*p_ == 'L' && at("LIMIT")))) return false;
+    const bool was_live = live();
+    const std::size_t selectors_before = selectors_;
+    const std::size_t text_before = text_bytes_;
+    if (was_live) sink_.requirement_begin(span(start, start));
+    Stats st;
+    if (!query(st, 0)) return false;
+    skip();
+    if (peek() != ':') return false;
+    ++p_;
+    skip();
+    Literal lit;
+    Name description_name;
+    if (!description(lit, description_name)) return false;
+    skip();
+    Count priority;
+    priority.from = priority.to = 1;
+    Name priority_name;
+    bool priority_written = false;
+    bool priority_fits = true;
+    if (peek() == ':') {
+      ++p_;
+      skip();
+      priority_written = true;
+      if (is_digit(peek())) {
+        digits(priority.span, priority.from, priority_fits);
+        priority.to = priority.from;
+      } else if (!variable(priority_name)) {
+        return false;
+      }
+      skip();
+    }
+    if (peek() != ';') return false;
+    ++p_;
+    if (!was_live) return true;
+    if (live()) {
+      // The query had no error; the description and the priority are
+      // checked on their own (their checks charge nothing the query's
+      // could have crossed first, see recheck()).
+      check_priority(priority, priority_name, priority_written, priority_fits);
+      const Binding* described = nullptr;
+      if (live() && description_name.text.empty()) {
+        sink_.description(lit);
+      } else if (live()) {
+        described = describe(description_name);
+        if (described != nullptr) sink_.description(description_name, described->value);
+      }
+      if (live()) {
+        sink_.priority(priority, priority_written);
+        sink_.requirement_end(span(start, p_));
+        return true;
+      }
+    }
+    // An error: check the requirement again in the order that decides.
+    const char* end = p_;
+    error_.reset();
+    exact_ = false;
+    selectors_ = selectors_before;
+    text_bytes_ = text_before;
+    check_priority(priority, priority_name, priority_written, priority_fits);
+    if (live() && !description_name.text.empty()) describe(description_name);
+    if (live()) {
+      p_ = start;
+      Stats again;
+      muted_ = true;
+      query(again, 0);
+      muted_ = false;
+    }
+    p_ = end;
+    return true;
+  }
+
+  void check_priority(Count& priority, const Name& name, bool written, bool fits) {
+    if (!written) return;
+    if (name.text.empty()) {
+      if (!fits) too_large("selection could not fit as u16");
+      return;
+    }
+    priority.span = name.span;
+    priority.variable = &name;
+    const Binding* b = lookup(name);
+    if (b == nullptr || !expect_kind(*b, name, "expected quantity for priority, found ",
+                                     b->kind == ValueKind::Quantity)) {
+      return;
+    }
+    if (b->count.many) {
+      fail(name.span,
+           "priority must be a single number, not a range (`" + std::string(name.text) + "`)");
+      return;
+    }
+    priority.from = priority.to = b->count.from;
+  }
+
+  const Binding* describe(const Name& name) {
+    const Binding* b = lookup(name);
+    if (b == nullptr ||
+        !expect_kind(*b, name, "expected string for description, found ",
+                     b->kind == ValueKind::String) ||
+        !charge(*b, name, 0)) {
+      return nullptr;
+    }
+    return b;
+  }
+
+  std::string_view text_;
+  const char* b_;
+  const char* p_;
+  const char* e_;
+  const ExternValues& externals_;
+  S& sink_;
+  const Catalog catalog_;
+  Table table_;
+  std::optional<ErrorChain> error_;
+  bool exact_ = false;
+  bool checks_ = true;
+  bool muted_ = false;
+  bool aborted_ = false;
+  int depth_ = 0;
+  std::uint32_t boundary_ = 0;
+  std::size_t selectors_ = 0;
+  std::size_t text_bytes_ = 0;
+  const std::size_t selector_limit_;
+  const std::size_t text_limit_;
+  Count last_count_;
+  std::array<std::uint32_t, 64> departments_seen_{};
+  Value value_{};
+  ValueKind value_kind_ = ValueKind::Quantity;
+  Count value_count_;
+};
+
+// Reads the statement at p_ without checks or events, and goes back: the
+// grammar's answer to whether a statement stands there.
+template <class S>
+bool Reader<S>::statement_matches() {
+  const char* start = p_;
+  const int depth = depth_;
+  const bool checks = checks_;
+  checks_ = false;
+  Stats st;
+  const bool ok = query(st, 1);
+  p_ = start;
+  depth_ = depth;
+  checks_ = checks;
+  return ok;
+}
+
+}  // namespace brix::detail
