@@ -15,10 +15,11 @@
 #include <variant>
 
 #include "brix/diagnostics.hpp"
+#include "diagnostics/catalog_in_use.hpp"
 #include "diagnostics/hints.hpp"
 #include "diagnostics/lint.hpp"
 #include "diagnostics/source_scan.hpp"
-#include "tarrow_departments/catalog_scope.hpp"
+#include "lib/parse_with_catalog.hpp"
 
 namespace brix {
 namespace {
@@ -126,8 +127,8 @@ bool blank(std::string& text, std::size_t start, std::size_t end) {
 }  // namespace
 
 Result<ParseResult> parse_with_options(std::string_view text, const Options& options) {
-  const detail::CatalogScope scope(options.catalog ? &*options.catalog : nullptr);
-  return parse_with_externals(text, options.externs);
+  const detail::CatalogInUse catalog(options.catalog);
+  return detail::parse_with_catalog(text, options.externs, catalog.get());
 }
 
 std::vector<Diagnostic> check(std::string_view text, const Options& options) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <variant>
 
+#include "lib/parse_with_catalog.hpp"
 #include "lib/utf8.hpp"
 #include "parser/grammar.hpp"
 #include "reader/json_sink.hpp"
@@ -73,11 +74,12 @@ std::optional<ErrorChain> trailing_text(std::string_view text, std::size_t value
 
 }  // namespace
 
-Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
+Result<ParseResult> detail::parse_with_catalog(std::string_view text, const ExternValues& externals,
+                                               const Catalog& catalog) {
   if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
   if (too_large(text)) return explain(text, 0);
   detail::ModelSink sink;
-  detail::Reader<detail::ModelSink> reader(text, externals, sink);
+  detail::Reader<detail::ModelSink> reader(text, externals, sink, catalog);
   detail::ReadResult read = reader.read_file();
   switch (read.end) {
     case detail::ReadEnd::Done:
@@ -87,6 +89,10 @@ Result<ParseResult> parse_with_externals(std::string_view text, ExternValues ext
     default:
       return std::move(*read.error);
   }
+}
+
+Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
+  return detail::parse_with_catalog(text, externals, detail::Catalog());
 }
 
 Result<ParseResult> parse(std::string_view text) {

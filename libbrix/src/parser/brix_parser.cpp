@@ -8,7 +8,6 @@
 
 #include "closest_string/closest_string.hpp"
 #include "parser/decimal_u16.hpp"
-#include "tarrow_departments/catalog_scope.hpp"
 #include "tarrow_departments/tarrow_departments.hpp"
 
 namespace brix::detail {
@@ -130,11 +129,8 @@ Status class_into(Pair class_argument, Class& out) {
   }
 
   std::string_view code = department->as_str();
-  const Catalog* catalog = catalog_in_force();
-  if (catalog != nullptr ? !catalog->contains(code) : !is_department(code)) {
-    std::string_view suggestion =
-        catalog != nullptr ? catalog->closest(code)
-                           : closest_string(code, tarrow_departments_list()).value_or("");
+  if (!is_department(code)) {
+    std::string_view suggestion = closest_string(code, tarrow_departments_list()).value_or("");
     return report(*department,
                   cat({"this department does not exist in Tarrow's course catalog (Did you mean: ",
                        suggestion, ")"}));
