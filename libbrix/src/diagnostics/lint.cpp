@@ -167,8 +167,13 @@ void LintSink::splice(const Name& name, ValueKind, const LintValue& value) {
 }
 
 void LintSink::item(std::string key, Span at) {
-  auto [first, fresh] = lists_.back().seen.emplace(std::move(key), at);
-  if (fresh) return;
+  std::vector<std::pair<std::string, Span>>& seen = lists_.back().seen;
+  const auto first =
+      std::find_if(seen.begin(), seen.end(), [&](const auto& item) { return item.first == key; });
+  if (first == seen.end()) {
+    seen.emplace_back(std::move(key), at);
+    return;
+  }
   std::string message = "`";
   message.append(text_.substr(at.begin, at.end - at.begin)).append("` is already in this list");
   warn("W0204", at, std::move(message), "remove the second one; a list counts each selector once",
@@ -240,6 +245,7 @@ std::vector<Diagnostic> LintSink::warnings() && {
   std::stable_sort(out_.begin(), out_.end(), [](const Diagnostic& a, const Diagnostic& b) {
     return a.span->start.offset < b.span->start.offset;
   });
+  if (out_.empty()) return {};
   // Lines and columns only now, all from one index of the text.
   const LineIndex lines(text_);
   for (Diagnostic& d : out_) {

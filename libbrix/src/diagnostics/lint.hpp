@@ -67,7 +67,8 @@ class LintSink : public Sink<LintValue> {
   struct List {
     bool closed = true;
     std::vector<CourseKey> courses;
-    std::map<std::string, Span> seen;  // each item's identity, first place
+    // Each item's identity and first place; lists are short.
+    std::vector<std::pair<std::string, Span>> seen;
     // For a query:
     bool is_query = false;
     QueryType type = QueryType::Select;
