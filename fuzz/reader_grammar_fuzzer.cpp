@@ -39,14 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const brix::ExternValues none;
   NullSink sink;
 
-  brix::detail::Reader<NullSink> file_reader(text, none, sink);
-  const bool reader_reads = file_reader.read_file().end != ReadEnd::Syntax;
+  brix::detail::BRIXParser<NullSink> file_reader(text, none, sink);
+  const bool reader_reads = file_reader.parse_file().end != ReadEnd::Syntax;
   const auto file = brix::detail::parse_rule(brix::Rule::file, text);
   brix::fuzz::check(reader_reads == std::holds_alternative<brix::detail::ParseTree>(file),
                     "the reader reads a file exactly when the grammar matches it");
 
-  brix::detail::Reader<NullSink> value_reader(text, none, sink);
-  const brix::detail::ReadResult value = value_reader.read_value();
+  brix::detail::BRIXParser<NullSink> value_reader(text, none, sink);
+  const brix::detail::ReadResult value = value_reader.parse_extern_value();
   const auto grammar = brix::detail::parse_rule(brix::Rule::var_value, text);
   const auto* tree = std::get_if<brix::detail::ParseTree>(&grammar);
   if (value.end != ReadEnd::Syntax) {

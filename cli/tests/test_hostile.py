@@ -5,32 +5,6 @@ whole, with the file's path."""
 
 import pytest
 
-BIG_EXTERN = "big = [" + ", ".join(["CSCI 1010"] * (2**19 + 1)) + "]\n"
-
-
-@pytest.mark.parametrize(
-    "source, args, arrow",
-    [
-        ("$a = [CSCI 1010];\n" + "$a = [$a, $a];\n" * 40, [], "--> major.brix:21:7"),
-        ("$a = [CSCI 1010];\n" + "$a = [SELECT 1 FROM $a];\n" * 100_000, [], "--> major.brix:258:21"),
-        # The extern holds 2^19 + 1 selectors; declaring it twice copies it twice.
-        ("extern $big;\nextern $big;\n", ["--externs-file", "big.externs"], "--> major.brix:2:8"),
-    ],
-    ids=["doubling forty times", "deepening a hundred thousand times", "extern declared twice"],
-)
-def test_copying_variables_ends_in_a_report(brix, files, source, args, arrow):
-    files({"major.brix": source, "big.externs": BIG_EXTERN})
-    status, out, err = brix(*args, "major.brix")
-    assert (status, out) == (1, "")
-    assert arrow in err
-
-
-def test_deep_extern_value_is_a_report(brix):
-    # One argument may be at most 128 KiB long.
-    status, out, err = brix("value", "[" + "SELECT 1 FROM " * 9000 + "CSCI 1010]")
-    assert (status, out) == (1, "")
-    assert err.startswith(" --> 1:3572\n")
-
 
 # NULs reach the library, and its answer reaches the streams, unshortened.
 @pytest.mark.parametrize(

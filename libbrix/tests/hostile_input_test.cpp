@@ -21,10 +21,22 @@ namespace {
 using namespace std::string_literals;
 using test_support::on_small_stack;
 
-// The compact JSON, or the error: its text, or with `summary` its chain summary.
+// The compact JSON, or the error: its text, or with `summary` its chain
+// summary. Written as the text is read and through the data model alike: the
+// JSON sink leaves a crossed limit to the model, which alone knows which
+// report is due.
 std::string outcome(std::string_view text, ExternValues externals = {}, bool summary = false) {
+  std::string json;
+  Result<std::size_t> written = parse_to_json(text, externals, json);
   Result<ParseResult> result = parse_with_externals(text, std::move(externals));
-  if (result) return result->to_string().value();
+  EXPECT_EQ(written.ok(), result.ok());
+  if (result) {
+    EXPECT_EQ(json, result->to_string().value());
+    return json;
+  }
+  if (!written) {
+    EXPECT_TRUE(written.error() == result.error());
+  }
   return summary ? testing::chain_summary(result.error()) : result.error().to_string();
 }
 std::string summary(std::string_view text, ExternValues externals = {}) {

@@ -1,9 +1,7 @@
-"""Memory stays flat over many calls, and hostile input ends in a result or a
-ValueError, never in a crash."""
+"""Memory stays flat over many calls, and NULs pass through unchanged. The
+library's own tests pin what hostile input gives."""
 
 import os
-import subprocess
-import sys
 
 import pytest
 
@@ -67,67 +65,3 @@ def test_nul_characters_pass_through_unchanged():
     with pytest.raises(ValueError) as raised:
         parse("\0\0\0")
     assert "1 | \0\0\0\n" in str(raised.value)
-
-
-# Each case runs in its own interpreter, so that a crash fails this test
-# instead of ending the whole run.
-CHILD = r"""
-import sys
-import rediriziv
-
-texts = {
-    "50 MB of requirements": lambda: 'SELECT 1 FROM COMP 1010 : "d";\n' * 1_700_000,
-    "50 MB of junk": lambda: "x" * 50_000_000,
-    "50 MB junk after a requirement": lambda: 'SELECT 1 FROM COMP 1010 : "d";' + "?" * 50_000_000,
-    "NULs": lambda: "\0" * 1_000_000,
-    "deep nesting": lambda: "SELECT 1 FROM " * 1_000_000 + 'COMP 1010 : "d";',
-}
-try:
-    result = rediriziv.parse(texts[sys.argv[1]]())
-    result.json()
-    result.json_pretty()
-    str(result)
-    del result
-    print("result")
-except ValueError:
-    print("ValueError")
-"""
-
-
-@pytest.mark.parametrize(
-    "case, outcomes",
-    [
-        ("50 MB of requirements", {"result"}),
-        ("50 MB of junk", {"ValueError"}),
-        ("50 MB junk after a requirement", {"ValueError"}),
-        ("NULs", {"ValueError"}),
-        ("deep nesting", {"result", "ValueError"}),
-    ],
-)
-def test_hostile_input(case, outcomes):
-    child = subprocess.run(
-        [sys.executable, "-c", CHILD, case], capture_output=True, text=True, timeout=900
-    )
-    assert child.returncode == 0, child.stderr[-2000:]
-    assert child.stdout.strip() in outcomes
-
-
-# The library's tests pin these reports; here they must come out as a
-# ValueError, from each entry point that converts its own kind of argument.
-@pytest.mark.parametrize(
-    "call, location",
-    [
-        (
-            lambda: parse_with_externals(
-                "extern $big;\nextern $big;\n",
-                {"$big": "[" + ", ".join(["COMP 1010"] * (2**19 + 1)) + "]"},
-            ),
-            "--> 2:8",
-        ),
-        (lambda: parse_extern_value("[" + "SELECT 1 FROM " * 1_000_000 + "COMP 1010]"), "--> 1:3572"),
-    ],
-    ids=["extern declared twice", "deep extern value"],
-)
-def test_copying_and_nesting_are_bounded(call, location):
-    with pytest.raises(ValueError, match=location):
-        call()

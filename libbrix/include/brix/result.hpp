@@ -19,9 +19,10 @@ class [[nodiscard]] Result {
   bool ok() const { return data_.index() == 0; }
   explicit operator bool() const { return ok(); }
 
-  T& value() & { return *std::get_if<0>(&data_); }
-  const T& value() const& { return *std::get_if<0>(&data_); }
-  T&& value() && { return std::move(*std::get_if<0>(&data_)); }
+  // Only on success: asking an error for its value is a programming error.
+  T& value() & { return *checked(); }
+  const T& value() const& { return *checked(); }
+  T&& value() && { return std::move(*checked()); }
   T* operator->() { return std::get_if<0>(&data_); }
   const T* operator->() const { return std::get_if<0>(&data_); }
   T& operator*() & { return value(); }
@@ -32,6 +33,14 @@ class [[nodiscard]] Result {
   ErrorChain&& error() && { return std::move(*std::get_if<1>(&data_)); }
 
  private:
+  T* checked() {
+    assert(ok() && "value() of a Result that holds an error");
+    return std::get_if<0>(&data_);
+  }
+  const T* checked() const {
+    assert(ok() && "value() of a Result that holds an error");
+    return std::get_if<0>(&data_);
+  }
   std::variant<T, ErrorChain> data_;
 };
 

@@ -69,13 +69,15 @@ void LintSink::assignment_begin(const Name&, ValueKind kind) {
   if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) lists_.emplace_back();
 }
 
-LintValue LintSink::assignment_end(const Name& name, ValueKind kind, Span, Span) {
+LintValue LintSink::assignment_end(const Name& name, ValueKind kind, Span, Span statement) {
   if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) {
     List list = std::move(lists_.back());
     lists_.pop_back();
     if (list.closed) value_.courses = std::move(list.courses);
   }
-  define(name);
+  // An extern's value comes as an assignment without a place; the extern
+  // is defined when it is declared.
+  if (statement != Span{}) define(name);
   return std::exchange(value_, LintValue{});
 }
 
@@ -211,6 +213,9 @@ void LintSink::warn(std::string_view code, Span at, std::string message, std::st
   if (std::find(options_.allowed.begin(), options_.allowed.end(), code) != options_.allowed.end()) {
     return;
   }
+  // The events of an extern's value have no place in the text: nothing is
+  // said about a value the caller gave.
+  if (at == Span{}) return;
   if (allowed_above(code, at.begin)) return;
   Diagnostic d;
   d.severity = Severity::Warning;

@@ -36,7 +36,6 @@ class LintSink : public Sink<LintValue> {
   // has the same offsets as the text read.
   LintSink(std::string_view text, const Options& options) : text_(text), options_(options) {}
 
-  LintValue extern_value(const Name&, const VarValue&) { return {}; }
   void extern_declared(const Name& name, ValueKind, Span) { define(name); }
   void assignment_begin(const Name&, ValueKind kind);
   LintValue assignment_end(const Name& name, ValueKind kind, Span, Span);

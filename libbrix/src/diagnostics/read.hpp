@@ -8,19 +8,17 @@
 #include <string_view>
 
 #include "brix/diagnostics.hpp"
-#include "diagnostics/catalog_in_use.hpp"
-#include "lib/utf8.hpp"
 #include "reader/reader.hpp"
 
 namespace brix::detail {
 
+// A read that is done has also checked the UTF-8 wherever the text may hold
+// bytes that are not ASCII.
 template <class S>
 bool read_clean(std::string_view text, const Options& options, S& sink) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
-  if (find_invalid_utf8(text)) return false;
-  const CatalogInUse catalog(options.catalog);
-  Reader<S> reader(text, options.externs, sink, catalog.get());
-  return reader.read_file().end == ReadEnd::Done;
+  BRIXParser<S> reader(text, options.externs, sink, options.catalog ? &*options.catalog : nullptr);
+  return reader.parse_file().end == ReadEnd::Done;
 }
 
 }  // namespace brix::detail

@@ -14,7 +14,6 @@
 
 #include "diagnostics/recovery.hpp"
 
-#include "diagnostics/catalog_in_use.hpp"
 #include "diagnostics/hints.hpp"
 #include "diagnostics/source_scan.hpp"
 #include "lib/parse_with_catalog.hpp"
@@ -125,8 +124,8 @@ bool blank(std::string& text, std::size_t start, std::size_t end) {
 }  // namespace
 
 Result<ParseResult> parse_with_options(std::string_view text, const Options& options) {
-  const detail::CatalogInUse catalog(options.catalog);
-  return detail::parse_with_catalog(text, options.externs, catalog.get());
+  return detail::parse_with_catalog(text, options.externs,
+                                    options.catalog ? &*options.catalog : nullptr);
 }
 
 namespace detail {

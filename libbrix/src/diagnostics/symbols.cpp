@@ -27,16 +27,14 @@ class SymbolSink : public detail::Sink<std::string> {
 
   Symbols take() && { return std::move(out_); }
 
-  std::string extern_value(const detail::Name&, const VarValue& value) {
-    const auto* text = std::get_if<VarValue::String>(&value.value);
-    return text != nullptr ? std::string(text->value) : std::string();
-  }
   void extern_declared(const detail::Name& name, detail::ValueKind kind, Span statement) {
     define(name, kind, statement, true);
   }
+  // An extern's value comes as an assignment without a place; the extern
+  // is defined where it is declared.
   std::string assignment_end(const detail::Name& name, detail::ValueKind kind, Span,
                              Span statement) {
-    define(name, kind, statement, false);
+    if (statement != Span{}) define(name, kind, statement, false);
     return std::exchange(string_, std::string());
   }
   void string(const detail::Literal& literal) { string_ = literal.text(); }
@@ -69,6 +67,7 @@ class SymbolSink : public detail::Sink<std::string> {
                             span(course.span), span(course.department_span)});
   }
   void call(const detail::Call<std::string>& call) {
+    if (call.span == Span{}) return;  // in an extern's value
     const auto row = static_cast<std::size_t>(call.function);
     out_.calls.push_back(
         {std::string(detail::kFunctions[row].upper), span(call.name_span), span(call.span)});

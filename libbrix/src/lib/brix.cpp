@@ -38,11 +38,9 @@ constexpr std::size_t kJsonBytesPerTextByte = 4;
 // The grammar's report on a file the reader could not read past the
 // statement that ends at `boundary` (0: none was finished).
 ErrorChain explain(std::string_view text, std::uint32_t boundary) {
-  const detail::StatementSink none{nullptr, [](void*, detail::Pair) {}, [](void*) {}};
-  std::optional<Error> report = boundary == 0
-                                    ? detail::parse_file_statements(text, none)
-                                    : detail::parse_file_statements_from(text, boundary, none);
-  if (report) return syntax_error(*report);
+  if (std::optional<Error> report = detail::explain_file(text, boundary)) {
+    return syntax_error(*report);
+  }
   return ErrorChain::from_message(
       "the reader stopped at a text the grammar accepts (after offset " + std::to_string(boundary) +
       ")");
@@ -50,6 +48,12 @@ ErrorChain explain(std::string_view text, std::uint32_t boundary) {
 
 bool too_large(std::string_view text) {
   return text.size() > std::numeric_limits<std::uint32_t>::max();
+}
+
+// The report on a text too large to read: its bad UTF-8 first, as always.
+ErrorChain refuse_large(std::string_view text) {
+  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
+  return explain(text, 0);
 }
 
 // Whitespace and comments from `at`: what may follow an extern's value.
@@ -74,13 +78,18 @@ std::optional<ErrorChain> trailing_text(std::string_view text, std::size_t value
 
 }  // namespace
 
+// The reader checks the UTF-8 of the strings and comments it reads, where
+// alone it accepts bytes that are not ASCII; when it stops short, invalid
+// UTF-8 anywhere is the error that counts.
 Result<ParseResult> detail::parse_with_catalog(std::string_view text, const ExternValues& externals,
-                                               const Catalog& catalog) {
-  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  if (too_large(text)) return explain(text, 0);
+                                               const Catalog* catalog) {
+  if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
-  detail::Reader<detail::ModelSink> reader(text, externals, sink, catalog);
-  detail::ReadResult read = reader.read_file();
+  detail::BRIXParser<detail::ModelSink> reader(text, externals, sink, catalog);
+  detail::ReadResult read = reader.parse_file();
+  if (read.end != detail::ReadEnd::Done) {
+    if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
+  }
   switch (read.end) {
     case detail::ReadEnd::Done:
       return ParseResult{std::move(sink.file)};
@@ -92,7 +101,7 @@ Result<ParseResult> detail::parse_with_catalog(std::string_view text, const Exte
 }
 
 Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
-  return detail::parse_with_catalog(text, externals, detail::Catalog());
+  return detail::parse_with_catalog(text, externals, nullptr);
 }
 
 Result<ParseResult> parse(std::string_view text) {
@@ -101,16 +110,16 @@ Result<ParseResult> parse(std::string_view text) {
 
 Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& externals,
                                   std::string& out) {
-  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  if (too_large(text)) return explain(text, 0);
+  if (too_large(text)) return refuse_large(text);
   const std::size_t before = out.size();
   out.reserve(before + kJsonBytesPerTextByte * text.size());
   detail::JsonSink sink(out);
-  detail::Reader<detail::JsonSink> reader(text, externals, sink);
-  detail::ReadResult read = reader.read_file();
+  detail::BRIXParser<detail::JsonSink> reader(text, externals, sink, nullptr);
+  detail::ReadResult read = reader.parse_file();
   if (read.end == detail::ReadEnd::Done) return out.size() - before;
   sink.abandon();
   out.resize(before);
+  if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
   switch (read.end) {
     case detail::ReadEnd::Syntax:
       return explain(text, read.boundary);
@@ -127,11 +136,11 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
 
 Result<VarValue> parse_extern_value(std::string_view text) {
   if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
-  if (too_large(text)) return explain(text, 0);
+  if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
   const ExternValues none;
-  detail::Reader<detail::ModelSink> reader(text, none, sink);
-  detail::ReadResult read = reader.read_value();
+  detail::BRIXParser<detail::ModelSink> reader(text, none, sink, nullptr);
+  detail::ReadResult read = reader.parse_extern_value();
   if (read.end == detail::ReadEnd::Syntax) {
     // The grammar's value may end before the reader stopped.
     std::variant<detail::ParseTree, Error> parsed = detail::parse_rule(Rule::var_value, text);

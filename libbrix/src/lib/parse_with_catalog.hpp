@@ -5,11 +5,12 @@
 #include <string_view>
 
 #include "brix/brix.hpp"
-#include "reader/catalog.hpp"
+#include "brix/catalog.hpp"
 
 namespace brix::detail {
 
+// `catalog` null: the built-in one.
 Result<ParseResult> parse_with_catalog(std::string_view text, const ExternValues& externals,
-                                       const Catalog& catalog);
+                                       const Catalog* catalog);
 
 }  // namespace brix::detail

@@ -16,7 +16,6 @@
 #include "brix/brix.hpp"
 #include "model/copy_bytes.hpp"
 #include "model/json_escapes.hpp"
-#include "model/json_pieces.hpp"
 
 namespace brix {
 namespace {
@@ -186,11 +185,6 @@ template <bool Pretty, class Out>
 class JsonWalk {
  public:
   explicit JsonWalk(Out& out) : out_(out) {}
-
-  // Pieces of the document on their own, for writers that assemble it.
-  void piece(const BRIXRequirement& r) { requirement(r); }
-  void piece(const Selector& s) { selector(s); }
-  void piece(const Class& c) { course(c); }
 
   void file(const BRIXQueryFile& file) {
     open('{');
@@ -475,30 +469,6 @@ void append(const BRIXQueryFile& file, std::string& out) {
 }
 
 }  // namespace
-
-namespace detail {
-
-void write_json_piece(const BRIXRequirement& requirement, std::string& out) {
-  Writer writer(out);
-  JsonWalk<false, Writer>(writer).piece(requirement);
-}
-
-void write_json_piece(const Selector& selector, std::string& out) {
-  Writer writer(out);
-  JsonWalk<false, Writer>(writer).piece(selector);
-}
-
-void write_json_piece(const Class& course, std::string& out) {
-  Writer writer(out);
-  JsonWalk<false, Writer>(writer).piece(course);
-}
-
-void write_json_piece(std::string_view text, std::string& out) {
-  Writer writer(out);
-  writer.text(text);
-}
-
-}  // namespace detail
 
 std::size_t json_size(const BRIXQueryFile& file) {
   Counter counter;

@@ -93,12 +93,14 @@ CopySize ExpansionMeter::measure(const VarValue& value) {
   return measure_value(value, Size{kNoLimit, kNoLimit, MAX_NESTING + 1});
 }
 
-std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, std::string_view input,
-                                                 std::size_t start, std::size_t end) {
+std::optional<ErrorChain> ExpansionMeter::over_limit(const VarValue& value, int nesting,
+                                                     std::size_t selectors, std::size_t text,
+                                                     std::string_view input, std::size_t start,
+                                                     std::size_t end) {
   const std::size_t selector_limit = ExpansionMeter::selector_limit(input.size());
   const std::size_t text_limit = ExpansionMeter::text_limit(input.size());
-  const Size cap{selector_limit - std::min(selectors_, selector_limit),
-                 text_limit - std::min(text_bytes_, text_limit), MAX_NESTING - nesting};
+  const Size cap{selector_limit - std::min(selectors, selector_limit),
+                 text_limit - std::min(text, text_limit), MAX_NESTING - nesting};
   const Size size = measure_value(value, cap);
   const std::string name(input.substr(start, end - start));
   if (size.depth > cap.depth) {
@@ -120,8 +122,6 @@ std::optional<ErrorChain> ExpansionMeter::charge(const VarValue& value, std::str
                       " bytes of text; a file may copy at most that much text out of "
                       "its variables");
   }
-  selectors_ += size.selectors;
-  text_bytes_ += size.text;
   return std::nullopt;
 }
 

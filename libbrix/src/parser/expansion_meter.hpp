@@ -16,9 +16,9 @@
 #include <cstddef>
 #include <optional>
 
+#include <string_view>
 #include "brix/error_chain.hpp"
 #include "brix/model.hpp"
-#include "peg/tree.hpp"
 
 namespace brix::detail {
 
@@ -46,42 +46,17 @@ class ExpansionMeter {
   static std::size_t selector_limit(std::size_t input_size);
   static std::size_t text_limit(std::size_t input_size);
 
-  // Selectors that copies may still produce in a text of `input_size` bytes.
-  std::size_t selectors_left(std::size_t input_size) const {
-    const std::size_t limit = selector_limit(input_size);
-    return limit - std::min(selectors_, limit);
-  }
-
-  // Accounts for one copy of `value`, the value of `variable`, about to be
-  // made inside `nesting` open nested queries, against the limits for the
-  // text `variable` belongs to. The report on the variable
-  // when the copy would cross a limit; nothing is charged then.
-  std::optional<ErrorChain> charge(const VarValue& value, Pair variable) {
-    return charge(value, variable.input(), variable.start(), variable.end());
-  }
-  // The same for the variable at [start, end) of `input`.
-  std::optional<ErrorChain> charge(const VarValue& value, std::string_view input, std::size_t start,
-                                   std::size_t end);
-
   // The whole size of one copy of `value`, with no limit applied.
   static CopySize measure(const VarValue& value);
 
-  // What copies have produced so far, and setting it: a build that takes over
-  // a file part way through starts from the totals of the part before.
-  std::size_t selectors_charged() const { return selectors_; }
-  std::size_t text_charged() const { return text_bytes_; }
-  void restore(std::size_t selectors, std::size_t text_bytes) {
-    selectors_ = selectors;
-    text_bytes_ = text_bytes;
-  }
-
-  // Nested queries currently being built, so that a spliced value's own
-  // queries count on top of them.
-  int nesting = 0;
-
- private:
-  std::size_t selectors_ = 0;
-  std::size_t text_bytes_ = 0;
+  // The report on one copy of `value`, the value of the variable at [start,
+  // end) of `input`, made inside `nesting` nested queries after copies
+  // produced `selectors` selectors and `text` bytes: which limit it crosses
+  // first as its walk goes. Nothing when it crosses none.
+  static std::optional<ErrorChain> over_limit(const VarValue& value, int nesting,
+                                              std::size_t selectors, std::size_t text,
+                                              std::string_view input, std::size_t start,
+                                              std::size_t end);
 };
 
 }  // namespace brix::detail

@@ -489,22 +489,15 @@ bool file(State& s) {
 }
 
 // Star(item) for an item that builds exactly one node (the statement; its
-// semicolon builds none): after each iteration the node goes to the sink and
-// its tokens are dropped. The list is back at its length from before the
-// iteration, which is the length every enclosing construct saved, so their
-// truncations on failure stay valid.
-auto handing_over(auto item, StatementSink sink) {
+// semicolon builds none): after each iteration the node's tokens are
+// dropped, so the list never holds more than one statement. The list is
+// back at its length from before the iteration, which is the length every
+// enclosing construct saved, so their truncations on failure stay valid.
+auto dropping(auto item) {
   return [=](State& s) BRIX_ALWAYS_INLINE {
     const std::size_t len = s.tokens.size();
-    const auto hand_over = [&] {
-      if (sink.statement != nullptr) {
-        sink.statement(sink.context, Pair(s.tokens.data(), std::string_view(s.input, s.size),
-                                          static_cast<std::uint32_t>(len)));
-      }
-      s.truncate_tokens(len);
-    };
     if (!item(s)) return true;
-    hand_over();
+    s.truncate_tokens(len);
     for (;;) {
       const std::uint32_t pos = s.pos;
       skip(s);
@@ -513,78 +506,38 @@ auto handing_over(auto item, StatementSink sink) {
         s.truncate_tokens(len);
         return true;
       }
-      hand_over();
+      s.truncate_tokens(len);
     }
   };
 }
 
-// The file rule of file() with its two repetitions handing their statements
-// over.
-bool file_handing_over(State& s, StatementSink sink) {
+// The file rule with both repetitions dropping their statements.
+bool file_dropping(State& s) {
   return normal_rule<Rule::file>(
-      s, Seq(peg::soi, handing_over(Seq(extern_decl, semicolon), sink),
-             handing_over(Seq(Alt(var_assign, special_statement), semicolon), sink), peg::eoi));
+      s, Seq(peg::soi, dropping(Seq(extern_decl, semicolon)),
+             dropping(Seq(Alt(var_assign, special_statement), semicolon)), peg::eoi));
 }
 
 // The rest of the file rule from just past a statement's ";": the remaining
 // statements, then the end of input. The file rule's own wrapper is left
 // out: it began at offset 0, before every attempt that can still count.
-bool file_rest_handing_over(State& s, StatementSink sink) {
+bool file_rest_dropping(State& s) {
   skip(s);
-  return Seq(handing_over(Seq(Alt(var_assign, special_statement), semicolon), sink), peg::eoi)(s);
+  return Seq(dropping(Seq(Alt(var_assign, special_statement), semicolon)), peg::eoi)(s);
 }
 
 using RuleFn = bool (*)(State&);
 
+// The rules the grammar's own names do not spell as the members do.
+constexpr RuleFn EOI = peg::eoi;
+constexpr RuleFn WHITESPACE = whitespace;
+constexpr RuleFn COMMENT = comment;
+
 // Every rule by its ordinal, so any rule can start a parse.
 constexpr RuleFn kRuleFns[RULE_COUNT] = {
-    peg::eoi,
-    whitespace,
-    comment,
-    var_start,
-    var_continue,
-    variable,
-    select,
-    limit,
-    from,
-    quantity_single,
-    quantity_many,
-    quantity,
-    class_,
-    placement,
-    tag,
-    range,
-    tag_dept,
-    dist,
-    dist_dept,
-    range_dist,
-    range_tag,
-    bad_query,
-    query_name,
-    string,
-    department_id_char,
-    bad_department_id,
-    department_id,
-    class_id,
-    class_argument,
-    query_argument,
-    lpar,
-    rpar,
-    XYZ,
-    selector_list,
-    selector_single,
-    selector,
-    semicolon,
-    statement,
-    sep,
-    description,
-    priority,
-    special_statement,
-    var_value,
-    var_assign,
-    extern_keyword,
-    extern_decl,
-    file,
+#define BRIX_RULE_FN(member, name, display) member,
+    BRIX_RULES(BRIX_RULE_FN)
+#undef BRIX_RULE_FN
 };
 
 std::optional<Error> too_large(std::string_view input) {
@@ -633,49 +586,26 @@ std::variant<ParseTree, Error> parse_rule(Rule entry, std::string_view input) {
   return syntax_error(again, input);
 }
 
-namespace {
-
-// Runs `run` (the file rule, or its rest) from `from`, handing statements to
-// `sink`: first without recording attempts, as parse_rule does, and only on
-// failure again with them. A statement needs about one token per two bytes;
-// the reserve covers all but unusually long ones.
-std::optional<Error> run_statements(std::string_view input, std::uint32_t from, StatementSink sink,
-                                    bool (*run)(State&, StatementSink)) {
+// The file rule (or its rest) from `from`: first without recording
+// attempts, as parse_rule does, and only on failure again with them.
+std::optional<Error> explain_file(std::string_view input, std::uint32_t from) {
   if (std::optional<Error> error = too_large(input)) return error;
+  bool (*const run)(State&) = from == 0 ? file_dropping : file_rest_dropping;
   State s(input);
   s.pos = from;
   s.track_attempts = false;
   s.tokens.reserve(1024);
-  const bool ok = run(s, sink);
+  const bool ok = run(s);
   if (s.aborted) return nested_too_deeply(input, s.abort_pos);
   if (ok) return std::nullopt;
-
-  // The failure again, recording attempts; the statements matched on the way
-  // are of no use now.
   State again(input);
   again.pos = from;
   again.tokens.reserve(1024);
-  if (!run(again, StatementSink{nullptr, nullptr, nullptr})) return syntax_error(again, input);
-  // The shortcuts of the first run (first-byte and lookahead tests) only skip
-  // rules that cannot match, so both runs agree; should they ever not, the
-  // full run is the one to trust.
+  if (!run(again)) return syntax_error(again, input);
+  // The shortcuts of the first run (first-byte and lookahead tests) only
+  // skip rules that cannot match, so both runs agree.
   assert(false && "a shortcut rejected a match");
-  sink.restart(sink.context);
-  State full(input);
-  full.pos = from;
-  run(full, sink);
   return std::nullopt;
-}
-
-}  // namespace
-
-std::optional<Error> parse_file_statements(std::string_view input, StatementSink sink) {
-  return run_statements(input, 0, sink, file_handing_over);
-}
-
-std::optional<Error> parse_file_statements_from(std::string_view input, std::uint32_t from,
-                                                StatementSink sink) {
-  return run_statements(input, from, sink, file_rest_handing_over);
 }
 
 }  // namespace brix::detail

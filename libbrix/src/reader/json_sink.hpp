@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -14,16 +15,11 @@
 #include "model/json_escapes.hpp"
 #include "reader/sink.hpp"
 
-// Checked in debug and fuzz builds: a write never ends past the room it
-// asked for.
-#if defined(BRIX_CHECK_WRITES) || !defined(NDEBUG)
-#include <cstdlib>
-#define BRIX_WRITER_ASSERT(condition) ((condition) ? void(0) : std::abort())
-#else
-#define BRIX_WRITER_ASSERT(condition) ((void)0)
-#endif
-
 namespace brix::detail {
+
+// The decimal digits of a u16 at `q`; returns their end.
+inline constexpr std::size_t kMaxU16Digits = 5;
+char* put_u16(char* q, std::uint16_t number);
 
 // A variable's value: where its JSON is in the arena.
 struct JsonValue {
@@ -40,19 +36,21 @@ class Writer {
 
   // Room for `n` more bytes at the returned pointer; end() says how far
   // they were written.
-  char* room(std::size_t n) {
+  [[gnu::always_inline]] char* room(std::size_t n) {
     if (static_cast<std::size_t>(lim_ - p_) < n) [[unlikely]]
       grow(n);
     return p_;
   }
-  void end(char* q) {
-    BRIX_WRITER_ASSERT(q >= p_ && q <= lim_);
+  [[gnu::always_inline]] void end(char* q) {
+    // A pointer past the limit would make the next room() test wrap and
+    // write beyond the string; debug, sanitizer and fuzz builds check.
+    assert(q >= p_ && q <= lim_ && "a write ran past the room it asked for");
     p_ = q;
   }
-  void put(std::string_view bytes) {
+  [[gnu::always_inline]] void put(std::string_view bytes) {
     end(copy_bytes(room(bytes.size()), bytes.data(), bytes.size()));
   }
-  void put(char c) {
+  [[gnu::always_inline]] void put(char c) {
     char* q = room(1);
     *q = c;
     end(q + 1);
@@ -88,8 +86,6 @@ class JsonSink : public Sink<JsonValue> {
   }
   // Stops writing after a failed read; `out` then holds what was written.
   void abandon() { out_.finish(); }
-
-  JsonValue extern_value(const Name&, const VarValue& value);
 
   void requirement_begin(Span) {
     w_->put(wrote_requirement_ ? std::string_view(R"(,{"query":)") : R"({"query":)");

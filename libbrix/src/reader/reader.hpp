@@ -33,14 +33,16 @@
 #endif
 
 #include "brix/brix.hpp"
+#include "brix/catalog.hpp"
 #include "closest_string/closest_string.hpp"
+#include "lib/utf8.hpp"
 #include "parser/decimal_u16.hpp"
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
 #include "parser/name_hash.hpp"
-#include "reader/catalog.hpp"
 #include "reader/functions.hpp"
 #include "reader/sink.hpp"
+#include "tarrow_departments/tarrow_departments.hpp"
 
 namespace brix::detail {
 
@@ -79,11 +81,12 @@ template <class S>
 concept KeepsVarValues = std::is_same_v<typename S::Value, VarValue>;
 
 template <class S>
-class Reader {
+class BRIXParser {
  public:
   using Value = typename S::Value;
 
-  Reader(std::string_view text, const ExternValues& externals, S& sink, Catalog catalog = Catalog())
+  BRIXParser(std::string_view text, const ExternValues& externals, S& sink,
+             const Catalog* catalog = nullptr)
       : text_(text),
         b_(text.data()),
         p_(text.data()),
@@ -94,7 +97,7 @@ class Reader {
         selector_limit_(ExpansionMeter::selector_limit(text.size())),
         text_limit_(ExpansionMeter::text_limit(text.size())) {}
 
-  ReadResult read_file() {
+  ReadResult parse_file() {
     sink_.file_begin();
     skip();
     while (at("extern")) {
@@ -114,12 +117,12 @@ class Reader {
 
   // One value from offset 0, as an extern's value is read; the result's
   // `value_end` says where it ended.
-  ReadResult read_value() {
+  ReadResult parse_extern_value() {
     const Name name{"", {}};
     ValueKind kind;
     Stats st;
     const char* start = p_;
-    if (!var_value(name, kind, st)) return syntax();
+    if (!parse_var_value(name, kind, st)) return syntax();
     ReadResult r;
     r.value_end = off(p_);
     if (error_) {
@@ -132,19 +135,29 @@ class Reader {
     value_count_ = last_count_;
     return r;
   }
-  // The value read_value read, as the sink keeps it.
+  // The value parse_extern_value read, as the sink keeps it.
   Value& value() { return value_; }
   ValueKind value_kind() const { return value_kind_; }
 
  private:
+  // A variable's value: what the sink keeps, what a copy of it adds, and a
+  // quantity's numbers.
   struct Binding {
-    ValueKind kind = ValueKind::Quantity;
-    Count count;  // a Quantity's numbers
-    Stats size;
     Value value{};
+    std::size_t selectors = 0;
+    std::size_t text = 0;
+    std::uint16_t from = 0;
+    std::uint16_t to = 0;
+    std::int16_t depth = 0;
+    ValueKind kind = ValueKind::Quantity;
+    bool many = false;
   };
 
-  // The variables, by name, in open addressing; names point into the text.
+  // The variables, in open addressing with the values in the slots. A large
+  // file uses variables defined anywhere in megabytes of text, so a slot of
+  // one cache line holding the hash, the name (when short, as names are)
+  // and the value makes a lookup one cache miss, where a slot pointing at
+  // its name in the text would be two.
   class Table {
    public:
     Table() : seed_(name_hash_seed()), slots_(16) {}
@@ -153,12 +166,27 @@ class Reader {
       const Slot& slot = slots_[probe(name, hash_variable_name(name, seed_))];
       return slot.hash == 0 ? nullptr : &slot.binding;
     }
+    // Starts loading the slot where `name` would go: asked for when an
+    // assignment begins, it arrives while the value is read.
+    void prefetch(std::string_view name) const {
+      __builtin_prefetch(&slots_[hash_variable_name(name, seed_) & (slots_.size() - 1)], 1);
+    }
     void bind(std::string_view name, Binding binding) {
       const std::uint64_t hash = hash_variable_name(name, seed_);
       Slot& slot = slots_[probe(name, hash)];
       if (slot.hash == 0) {
         slot.hash = hash;
-        slot.name = name;
+        if (name.size() <= kInlineName) {
+          slot.name_size = static_cast<std::uint8_t>(name.size());
+          std::memcpy(slot.name, name.data(), name.size());
+        } else {
+          // Long names stay in the text, which outlives the table.
+          slot.name_size = kLongName;
+          const char* where = name.data();
+          const auto size = static_cast<std::uint32_t>(name.size());
+          std::memcpy(slot.name, &where, sizeof where);
+          std::memcpy(slot.name + sizeof where, &size, sizeof size);
+        }
         ++used_;
       }
       slot.binding = std::move(binding);
@@ -166,15 +194,29 @@ class Reader {
     }
 
    private:
-    struct Slot {
+    static constexpr std::size_t kInlineName = 15;
+    static constexpr std::uint8_t kLongName = 0xFF;
+    struct alignas(64) Slot {
       std::uint64_t hash = 0;
-      std::string_view name;
+      char name[kInlineName] = {};
+      std::uint8_t name_size = 0;
       Binding binding;
     };
+    static bool holds(const Slot& slot, std::string_view name) {
+      if (slot.name_size != kLongName) {
+        return slot.name_size == name.size() &&
+               std::memcmp(slot.name, name.data(), name.size()) == 0;
+      }
+      const char* where;
+      std::uint32_t size;
+      std::memcpy(&where, slot.name, sizeof where);
+      std::memcpy(&size, slot.name + sizeof where, sizeof size);
+      return std::string_view(where, size) == name;
+    }
     std::size_t probe(std::string_view name, std::uint64_t hash) const {
       const std::size_t mask = slots_.size() - 1;
       std::size_t i = hash & mask;
-      while (slots_[i].hash != 0 && (slots_[i].hash != hash || slots_[i].name != name)) {
+      while (slots_[i].hash != 0 && (slots_[i].hash != hash || !holds(slots_[i], name))) {
         i = (i + 1) & mask;
       }
       return i;
@@ -216,22 +258,54 @@ class Reader {
     while (q < e_ && is_word(static_cast<unsigned char>(*q))) ++q;
     return q;
   }
+  // Whitespace and comments from `q`. A comment that is not valid UTF-8
+  // ends the layout at its start, where nothing can be read.
   const char* layout_end(const char* q) const {
     for (;;) {
       while (q < e_ && (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n')) ++q;
       if (e_ - q >= 2 && q[0] == '/' && q[1] == '/') {
         const void* lf = std::memchr(q, '\n', static_cast<std::size_t>(e_ - q));
-        q = lf != nullptr ? static_cast<const char*>(lf) : e_;
+        const char* end = lf != nullptr ? static_cast<const char*>(lf) : e_;
+        if (!valid_utf8(q, end)) return q;
+        q = end;
         continue;
       }
       return q;
     }
   }
-  void skip() {
-    if (p_ == e_) return;
-    const char c = *p_;
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '/') return;
+  // Only comments and strings may hold bytes that are not ASCII, so only
+  // they are checked; a caller checks the whole text when a read fails.
+  static bool valid_utf8(const char* from, const char* to) {
+    const char* q = from;
+#if defined(__SSE2__)
+    while (to - q >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      if (_mm_movemask_epi8(v) != 0) break;
+      q += 16;
+    }
+#endif
+    for (; q < to; ++q) {
+      if (static_cast<unsigned char>(*q) >= 0x80) {
+        return !find_invalid_utf8(std::string_view(q, static_cast<std::size_t>(to - q)));
+      }
+    }
+    return true;
+  }
+  // Most items are followed by nothing or by one space, which the inline
+  // part settles.
+  [[gnu::always_inline]] void skip() {
+    if (p_ == e_ || !is_layout_start(static_cast<unsigned char>(*p_))) return;
+    if (*p_ == ' ' && (e_ - p_ < 2 || !is_layout_start(static_cast<unsigned char>(p_[1])))) {
+      ++p_;
+      return;
+    }
+    skip_layout();
+  }
+  [[gnu::noinline]] void skip_layout() {
     p_ = layout_end(p_);
+  }
+  static bool is_layout_start(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
   }
   // A word, layout, then "(": a selector function call (the grammar tries a
   // call before a course, and a course is never followed by "(").
@@ -246,9 +320,13 @@ class Reader {
 
   // True while rules are checked; a semantic error turns checks and events
   // off until the statement is checked again (see requirement()).
-  bool live() const { return checks_ && !error_; }
+  bool live() const {
+    return checks_ && !error_;
+  }
   // True while the sink is told what was read.
-  bool emit() const { return live() && !muted_; }
+  bool emit() const {
+    return live() && !muted_;
+  }
 
   ErrorChain report(Span at, std::string message) const {
     return ErrorChain::from_report(
@@ -313,8 +391,9 @@ class Reader {
   }
   bool expect_kind(const Binding& b, const Name& name, std::string_view prefix, bool ok) {
     if (ok) return true;
-    fail(name.span, std::string(prefix) + std::string(kKindNames[static_cast<int>(b.kind)]) +
-                        " (`" + std::string(name.text) + "`)");
+    fail(name.span, std::string(prefix) +
+                        std::string(kKindNames[static_cast<std::size_t>(b.kind)]) + " (`" +
+                        std::string(name.text) + "`)");
     return false;
   }
 
@@ -322,19 +401,17 @@ class Reader {
   bool charge(const Binding& b, const Name& name, int level) {
     const std::size_t selectors_left = selector_limit_ - std::min(selectors_, selector_limit_);
     const std::size_t text_left = text_limit_ - std::min(text_bytes_, text_limit_);
-    const bool deep = b.size.depth > MAX_NESTING - level;
-    const bool many = b.size.selectors > selectors_left;
-    const bool long_text = b.size.text > text_left;
+    const bool deep = b.depth > MAX_NESTING - level;
+    const bool many = b.selectors > selectors_left;
+    const bool long_text = b.text > text_left;
     if (!deep && !many && !long_text) {
-      selectors_ += b.size.selectors;
-      text_bytes_ += b.size.text;
+      selectors_ += b.selectors;
+      text_bytes_ += b.text;
       return true;
     }
     if constexpr (KeepsVarValues<S>) {
-      ExpansionMeter meter;
-      meter.restore(selectors_, text_bytes_);
-      meter.nesting = level;
-      std::optional<ErrorChain> over = meter.charge(b.value, text_, name.span.begin, name.span.end);
+      std::optional<ErrorChain> over = ExpansionMeter::over_limit(
+          b.value, level, selectors_, text_bytes_, text_, name.span.begin, name.span.end);
       if (over) fail(std::move(*over));
     } else {
       // Which limit the value's walk meets first depends on its shape,
@@ -399,6 +476,7 @@ class Reader {
       }
       break;
     }
+    if (!valid_utf8(start + 1, q)) return false;
     lit.raw = std::string_view(start + 1, static_cast<std::size_t>(q - start - 1));
     lit.doubled = doubled;
     p_ = q + 1;
@@ -438,14 +516,14 @@ class Reader {
     }
     std::uint32_t& seen = departments_seen_[(key * 0x9E3779B1u) >> 26];
     if (seen == key) return true;
-    if (!catalog_.contains(code)) return false;
+    if (catalog_ != nullptr ? !catalog_->contains(code) : !is_department(code)) return false;
     seen = key;
     return true;
   }
 
   // class_argument: a department code (or a misformed one), spaces, four
   // digits and an optional "L".
-  bool course(Course& c) {
+  bool parse_class_from_pair(Course& c) {
     const char* q = p_;
     const char* code_end = nullptr;
     bool bad = false;
@@ -484,7 +562,9 @@ class Reader {
       fail(c.department_span, "departments must be 3-4 uppercase ASCII character symbols");
     } else if (!known_department(c.department)) {
       const std::string_view suggestion =
-          closest_string(c.department, catalog_.codes()).value_or("");
+          catalog_ != nullptr
+              ? catalog_->closest(c.department)
+              : closest_string(c.department, tarrow_departments_list()).value_or("");
       fail(c.department_span,
            "this department does not exist in Tarrow's course catalog (Did you mean: " +
                std::string(suggestion) + ")");
@@ -525,10 +605,10 @@ class Reader {
             charge(*b, name, level)) {
           a.is_text = b->kind == ValueKind::String;
           a.value = &b->value;
-          text += b->size.text;
+          text += b->text;
         }
       }
-    } else if (!course(a.course)) {
+    } else if (!parse_class_from_pair(a.course)) {
       return false;
     }
     a.span = span(start, p_);
@@ -536,7 +616,7 @@ class Reader {
   }
 
   // name ( argument , ... ) at p_, the name a word.
-  bool call(Stats& st, int level) {
+  bool parse_xyz(Stats& st, int level) {
     const char* start = p_;
     p_ = word_end(p_);
     const std::string_view name(start, static_cast<std::size_t>(p_ - start));
@@ -548,10 +628,12 @@ class Reader {
     std::array<Name, 3> names{};
     std::size_t count = 0;
     std::size_t text = 0;
+    // Arguments past the third are read into `extra`: no function takes
+    // more, so only their count matters.
+    Argument<Value> extra;
+    Name extra_name;
     for (;;) {
       skip();
-      Argument<Value> extra;
-      Name extra_name;
       const bool kept = count < args.size();
       if (!argument(kept ? args[count] : extra, kept ? names[count] : extra_name, text, level)) {
         return false;
@@ -606,7 +688,7 @@ class Reader {
   }
   bool statement_matches();
 
-  bool selector_single(Stats& st, int level) {
+  bool parse_selector_single(Stats& st, int level) {
     const unsigned char c = peek();
     if ((c == 'S' && at("SELECT")) || (c == 'L' && at("LIMIT"))) {
       if (depth_ >= MAX_NESTING) {
@@ -619,7 +701,7 @@ class Reader {
         const bool had = error_.has_value();
         st.selectors += 1;
         st.depth = std::max(st.depth, level + 1);
-        if (!query(st, level + 1)) return false;
+        if (!parse_query(st, level + 1)) return false;
         wrap(had, "could not parse nested query");
         return true;
       }
@@ -635,31 +717,31 @@ class Reader {
           !charge(*b, name, level)) {
         return true;
       }
-      st.selectors += b->size.selectors;
-      st.text += b->size.text;
-      st.depth = std::max(st.depth, level + b->size.depth);
+      st.selectors += b->selectors;
+      st.text += b->text;
+      st.depth = std::max(st.depth, level + b->depth);
       if (!muted_) sink_.splice(name, b->kind, b->value);
       return true;
     }
-    if (is_word(c) && may_be_call(p_)) return call(st, level);
+    if (is_word(c) && may_be_call(p_)) return parse_xyz(st, level);
     Course course_read;
-    if (!course(course_read)) return false;
+    if (!parse_class_from_pair(course_read)) return false;
     st.selectors += 1;
     if (emit()) sink_.class_selector(course_read);
     return true;
   }
 
-  bool selector_list(Stats& st, int level) {
+  bool parse_selector_list(Stats& st, int level) {
     if (!enter()) return false;
     ++p_;
     skip();
-    if (!selector_single(st, level)) return false;
+    if (!parse_selector_single(st, level)) return false;
     for (;;) {
       skip();
       if (peek() != ',') break;
       ++p_;
       skip();
-      if (!selector_single(st, level)) return false;
+      if (!parse_selector_single(st, level)) return false;
     }
     if (peek() != ']') return false;
     ++p_;
@@ -668,7 +750,7 @@ class Reader {
   }
 
   // A SELECT or LIMIT query at p_; `level` 0 for a requirement's own.
-  bool query(Stats& st, int level) {
+  bool parse_query(Stats& st, int level) {
     if (!enter()) return false;
     const char* start = p_;
     const bool limit = *p_ == 'L';
@@ -702,7 +784,9 @@ class Reader {
         const Binding* b = lookup(name);
         if (b != nullptr &&
             expect_kind(*b, name, "expected quantity, found ", b->kind == ValueKind::Quantity)) {
-          count = b->count;
+          count.from = b->from;
+          count.to = b->to;
+          count.many = b->many;
           if (count.many && level == 0 && count.from == 0) {
             fail(name.span, "cannot select a range starting from zero on a top-level SELECT");
           }
@@ -721,7 +805,8 @@ class Reader {
       sink_.query_begin(limit ? QueryType::Limit : QueryType::Select, keyword, count, level);
     }
     const bool had_selector = error_.has_value();
-    if (peek() == '[' ? !selector_list(st, level) : !selector_single(st, level)) return false;
+    if (peek() == '[' ? !parse_selector_list(st, level) : !parse_selector_single(st, level))
+      return false;
     wrap(had_selector, "failed parsing selector");
     if (emit()) sink_.query_end(span(start, p_), level);
     --depth_;
@@ -751,21 +836,19 @@ class Reader {
     Binding b;
     b.kind = static_cast<ValueKind>(value.value.index());
     const CopySize size = ExpansionMeter::measure(value);
-    b.size = Stats{size.selectors, size.text, size.depth};
+    b.selectors = size.selectors;
+    b.text = size.text;
+    b.depth = static_cast<std::int16_t>(std::min(size.depth, MAX_NESTING + 1));
     if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
-      if (const auto* single = std::get_if<Quantity::Single>(&quantity->value)) {
-        b.count.from = b.count.to = single->value;
-      } else {
-        const auto& range = std::get<Quantity::Many>(quantity->value);
-        b.count.from = range.from;
-        b.count.to = range.to;
-        b.count.many = true;
-      }
+      const Count count = count_of(*quantity);
+      b.from = count.from;
+      b.to = count.to;
+      b.many = count.many;
     }
     if constexpr (KeepsVarValues<S>) {
       b.value = value;
     } else {
-      b.value = sink_.extern_value(name, value);
+      b.value = replay(name, value);
     }
     if (!charge(b, name, 0)) return true;
     sink_.extern_declared(name, b.kind, span(start, p_));
@@ -773,18 +856,103 @@ class Reader {
     return true;
   }
 
+  // A caller's value told to the sink as if it were assigned, so the sink
+  // keeps it as it keeps its own.
+  Value replay(const Name& name, const VarValue& value) {
+    const auto kind = static_cast<ValueKind>(value.value.index());
+    sink_.assignment_begin(name, kind);
+    if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
+      for (const Selector& selector : list->selectors) replay(selector, 0);
+    } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
+      replay(*selector, 0);
+    } else if (const auto* quantity = std::get_if<Quantity>(&value.value)) {
+      sink_.count(count_of(*quantity));
+    } else if (const auto* text = std::get_if<VarValue::String>(&value.value)) {
+      sink_.string(Literal{text->value.view(), {}, false});
+    } else {
+      sink_.class_value(course_of(std::get<Class>(value.value)));
+    }
+    return sink_.assignment_end(name, kind, {}, {});
+  }
+  void replay(const Selector& selector, int level) {
+    if (const auto* single = std::get_if<Class>(&selector.value)) {
+      sink_.class_selector(course_of(*single));
+    } else if (const auto* nested = std::get_if<Selector::Query>(&selector.value)) {
+      const BRIXQuery& query = *nested->query;
+      sink_.query_begin(query.type, {}, count_of(query.quantity), level + 1);
+      for (const Selector& inner : query.selector) replay(inner, level + 1);
+      sink_.query_end({}, level + 1);
+    } else {
+      // The functions build the variants of the same positions.
+      std::array<Argument<Value>, 3> args{};
+      std::size_t count = 0;
+      const auto text = [&](const Text& t) {
+        args[count++].literal = Literal{t.view(), {}, false};
+      };
+      const auto course = [&](const Class& c) {
+        args[count].is_text = false;
+        args[count++].course = course_of(c);
+      };
+      for (Argument<Value>& a : args) a.is_text = true;
+      std::visit(
+          [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<V, Selector::Placement> ||
+                          std::is_same_v<V, Selector::Tag> || std::is_same_v<V, Selector::Dist>) {
+              text(v.value);
+            } else if constexpr (std::is_same_v<V, Selector::TagCode>) {
+              text(v.tag);
+              text(v.code);
+            } else if constexpr (std::is_same_v<V, Selector::DistCode>) {
+              text(v.dist);
+              text(v.code);
+            } else if constexpr (std::is_same_v<V, Selector::Range>) {
+              course(v.from);
+              course(v.to);
+            } else if constexpr (std::is_same_v<V, Selector::RangeDist>) {
+              course(v.from);
+              course(v.to);
+              text(v.dist);
+            } else if constexpr (std::is_same_v<V, Selector::RangeTag>) {
+              course(v.from);
+              course(v.to);
+              text(v.tag);
+            }
+          },
+          selector.value);
+      const FunctionRow& row = kFunctions[selector.value.index()];
+      sink_.call(Call<Value>{
+          row.function, row.upper, {}, {}, std::span<const Argument<Value>>(args.data(), count)});
+    }
+  }
+  static Course course_of(const Class& c) {
+    return Course{c.department_id.view(), c.course_number, c.lab, {}, {}, {}};
+  }
+  static Count count_of(const Quantity& quantity) {
+    Count c;
+    if (const auto* single = std::get_if<Quantity::Single>(&quantity.value)) {
+      c.from = c.to = single->value;
+    } else {
+      const auto& range = std::get<Quantity::Many>(quantity.value);
+      c.from = range.from;
+      c.to = range.to;
+      c.many = true;
+    }
+    return c;
+  }
+
   // var_value at p_: a list, a call, a count, a string or a course.
-  bool var_value(const Name& name, ValueKind& kind, Stats& st) {
+  bool parse_var_value(const Name& name, ValueKind& kind, Stats& st) {
     const unsigned char c = peek();
     if (c == '[') {
       kind = ValueKind::SelectorList;
       if (live()) sink_.assignment_begin(name, kind);
-      return selector_list(st, 0);
+      return parse_selector_list(st, 0);
     }
     if (is_word(c) && may_be_call(p_)) {
       kind = ValueKind::Selector;
       if (live()) sink_.assignment_begin(name, kind);
-      return call(st, 0);
+      return parse_xyz(st, 0);
     }
     if (is_digit(c)) {
       kind = ValueKind::Quantity;
@@ -820,7 +988,7 @@ class Reader {
     }
     kind = ValueKind::Class;
     Course course_read;
-    if (!course(course_read)) return false;
+    if (!parse_class_from_pair(course_read)) return false;
     st.selectors = 1;
     if (live()) {
       sink_.assignment_begin(name, kind);
@@ -837,12 +1005,13 @@ class Reader {
     if (!variable(name)) return false;
     skip();
     if (peek() != '=') return false;
+    table_.prefetch(name.text);
     ++p_;
     skip();
     const char* value_start = p_;
     ValueKind kind;
     Stats st;
-    if (!var_value(name, kind, st)) return false;
+    if (!parse_var_value(name, kind, st)) return false;
     const char* value_stop = p_;
     skip();
     if (peek() != ';') return false;
@@ -850,8 +1019,12 @@ class Reader {
     if (!live()) return true;
     Binding b;
     b.kind = kind;
-    b.count = last_count_;
-    b.size = st;
+    b.from = last_count_.from;
+    b.to = last_count_.to;
+    b.many = last_count_.many;
+    b.selectors = st.selectors;
+    b.text = st.text;
+    b.depth = static_cast<std::int16_t>(st.depth);
     b.value = sink_.assignment_end(name, kind, span(value_start, value_stop), span(start, p_));
     table_.bind(name.text, std::move(b));
     return true;
@@ -872,7 +1045,7 @@ class Reader {
     const std::size_t text_before = text_bytes_;
     if (was_live) sink_.requirement_begin(span(start, start));
     Stats st;
-    if (!query(st, 0)) return false;
+    if (!parse_query(st, 0)) return false;
     skip();
     if (peek() != ':') return false;
     ++p_;
@@ -931,7 +1104,7 @@ class Reader {
       p_ = start;
       Stats again;
       muted_ = true;
-      query(again, 0);
+      parse_query(again, 0);
       muted_ = false;
     }
     p_ = end;
@@ -951,12 +1124,12 @@ class Reader {
                                      b->kind == ValueKind::Quantity)) {
       return;
     }
-    if (b->count.many) {
+    if (b->many) {
       fail(name.span,
            "priority must be a single number, not a range (`" + std::string(name.text) + "`)");
       return;
     }
-    priority.from = priority.to = b->count.from;
+    priority.from = priority.to = b->from;
   }
 
   const Binding* describe(const Name& name) {
@@ -976,7 +1149,7 @@ class Reader {
   const char* e_;
   const ExternValues& externals_;
   S& sink_;
-  const Catalog catalog_;
+  const Catalog* catalog_;  // null for the built-in one
   Table table_;
   std::optional<ErrorChain> error_;
   bool exact_ = false;
@@ -999,13 +1172,13 @@ class Reader {
 // Reads the statement at p_ without checks or events, and goes back: the
 // grammar's answer to whether a statement stands there.
 template <class S>
-bool Reader<S>::statement_matches() {
+bool BRIXParser<S>::statement_matches() {
   const char* start = p_;
   const int depth = depth_;
   const bool checks = checks_;
   checks_ = false;
   Stats st;
-  const bool ok = query(st, 1);
+  const bool ok = parse_query(st, 1);
   p_ = start;
   depth_ = depth;
   checks_ = checks;

@@ -130,8 +130,9 @@ struct Sink {
   void file_begin() {}
   void file_end() {}
 
-  // `extern $name;`: the sink turns the caller's value into its own.
-  Value extern_value(const Name&, const VarValue&) { return Value{}; }
+  // `extern $name;`. The caller's value reaches the sink first as the events
+  // of an assignment of it, with empty spans, so the sink keeps it as it
+  // keeps its own values.
   void extern_declared(const Name&, ValueKind, Span /*statement*/) {}
 
   // `$name = value;`: the value's events come between the two calls; a list
