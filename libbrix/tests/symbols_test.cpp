@@ -89,6 +89,18 @@ TEST(Symbols, Table) {
   for (const Case& c : kCases) EXPECT_EQ(written(symbols(c.text)), c.symbols) << c.name;
 }
 
+TEST(Symbols, AnExternWithItsValue) {
+  Options options;
+  options.externs["$d"] = parse_extern_value("\"Electives\"").value();
+  options.externs["$l"] = parse_extern_value("[TAG(\"x\"), CSCI 1010]").value();
+  EXPECT_EQ(written(symbols("extern $d;\nextern $l;\nSELECT 1 FROM $l : $d;", options)),
+            "extern $d [7,9) [0,10) string\n"
+            "extern $l [18,20) [11,21) selector list\n"
+            "use $l [36,38) -> 1\n"
+            "use $d [41,43) -> 0\n"
+            "req [22,44) query [22,38) \"Electives\" [41,43) p1\n");
+}
+
 TEST(Symbols, PositionsAreLinesAndColumns) {
   const Symbols s = symbols("// é\n$c = CSCI 1010;\r\nSELECT 1 FROM $c : \"😀\";");
   ASSERT_EQ(s.uses.size(), 1u);
