@@ -19,7 +19,10 @@ wheel="$repo/${wheels[0]}"
 venv="$repo/build/python-test-venv"
 rm -rf "$venv"
 "$python" -m venv "$venv"
-"$venv/bin/python" -m pip install -q "$wheel" pytest mypy abi3audit
+# The lsp extra brings the language server's dependencies; pytest-lsp drives
+# it in the tests (both need a newer Python than the wheel: the tests skip).
+"$venv/bin/python" -m pip install -q "$wheel[lsp]" pytest mypy abi3audit \
+  "pytest-lsp; python_version >= '3.10'" "pytest-asyncio; python_version >= '3.10'"
 
 # Run from outside the checkout, so that `import rediriziv` can only find the
 # installed module and never the source directory of the same name.
@@ -30,3 +33,6 @@ cd "$workdir"
 "$venv/bin/abi3audit" --strict --summary "$wheel"
 "$venv/bin/python" -m mypy.stubtest rediriziv
 "$venv/bin/python" -m pytest -p no:cacheprovider "$repo/rediriziv/tests"
+"$venv/bin/python" -m mypy --strict -p brix._check -p brix._symbols -p brix._types -p brix._positions
+"$venv/bin/python" -m pytest -p no:cacheprovider "$repo/python/tests/test_lsp.py" "$repo/python/tests/test_package.py"
+"$venv/bin/python" -m pytest -p no:cacheprovider "$repo/editors/vscode/test_grammar.py"

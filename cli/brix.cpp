@@ -19,9 +19,11 @@
 
 #include "brix/brix.hpp"
 #include "commands.hpp"
+#include "explain_command.hpp"
 #include "externs.hpp"
 #include "options.hpp"
 #include "ordered_pool.hpp"
+#include "render_command.hpp"
 #include "report.hpp"
 #include "source_file.hpp"
 
@@ -89,6 +91,8 @@ int run(const Options& options) {
   const bool checking = options.command == Command::Check || options.command == Command::Lint;
   if (checking) per_input = check_file;
   if (options.command == Command::Value) per_input = show_value;
+  if (options.command == Command::Explain) per_input = explain_file;
+  if (options.command == Command::Render) per_input = render_file;
   const std::vector<std::string> inputs = checking ? expand_inputs(options.inputs) : options.inputs;
 
   unsigned jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();

@@ -16,6 +16,8 @@ Usage:
   brix check [OPTIONS] PATH...    check files (and *.brix below directories)
   brix lint [OPTIONS] PATH...     check, and show warnings too
   brix value [OPTIONS] TEXT...    check the text of an extern value and show it
+  brix explain [OPTIONS] FILE...  say in plain English what each file requires
+  brix render [OPTIONS] FILE      draw the requirement tree as a web page
 
 A FILE of "-" is read from standard input. Options may stand before or after
 the subcommand; "--" ends them.
@@ -39,6 +41,10 @@ Extern values:
 Departments:
       --catalog FILE         the department codes that exist, one per line,
                              instead of the built-in catalog
+
+Rendering (brix render):
+  -o, --output FILE          write the page to FILE instead of standard output
+      --dot                  write a Graphviz graph of the tree instead of a page
 
 Checking (brix check, brix lint):
   -j, --jobs N               check N files at a time (default: one per core)
@@ -69,8 +75,8 @@ std::string invalid(std::string_view value, std::string_view name, std::string_v
 // subcommand's name.
 struct Raw {
   bool pretty = false, debug = false, quiet = false, deny = false;
-  bool help = false, version = false;
-  std::string error_format = "text", color = "auto", jobs, stdin_name = "<stdin>", catalog;
+  bool help = false, version = false, dot = false;
+  std::string error_format = "text", color = "auto", jobs, stdin_name = "<stdin>", catalog, output;
   std::vector<std::string> allowed;
   std::vector<std::pair<ExternSource::Kind, std::string>> externs;
   std::vector<std::string> inputs;
@@ -96,6 +102,8 @@ void add_options(CLI::App& app, Raw& raw) {
   app.add_flag("-q,--quiet", raw.quiet);
   app.add_option("-A,--allow", raw.allowed)->allow_extra_args(false);
   app.add_flag("--deny-warnings", raw.deny);
+  app.add_option("-o,--output", raw.output);
+  app.add_flag("--dot", raw.dot);
   app.add_flag("-h,--help", raw.help);
   app.add_flag("-V,--version", raw.version);
 }
@@ -126,8 +134,11 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
     std::string_view name;
     Command command;
   };
-  constexpr Sub kSubs[] = {
-      {"check", Command::Check}, {"lint", Command::Lint}, {"value", Command::Value}};
+  constexpr Sub kSubs[] = {{"check", Command::Check},
+                           {"lint", Command::Lint},
+                           {"value", Command::Value},
+                           {"explain", Command::Explain},
+                           {"render", Command::Render}};
   std::vector<CLI::App*> subs;
   for (const Sub& sub : kSubs) {
     CLI::App* command = app.add_subcommand(std::string(sub.name));
@@ -225,6 +236,8 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
   options.allowed = raw.allowed;
   options.catalog = raw.catalog;
   options.stdin_name = raw.stdin_name;
+  options.output_path = raw.output;
+  options.dot = raw.dot;
   // Extern definitions keep their command-line order, across both options,
   // so that a later one wins; CLI11 has checked their shape already.
   for (auto it = args.begin(); it != dashes; ++it) {
@@ -255,6 +268,12 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
       std::count(options.inputs.begin(), options.inputs.end(), "-") > 1) {
     return "standard input ('-') can be read only once";
   }
+  if (options.command != Command::Render && (options.dot || !options.output_path.empty())) {
+    return "--output and --dot belong to 'brix render' (see 'brix --help')";
+  }
+  if (options.command == Command::Render && options.inputs.size() > 1) {
+    return "'brix render' takes one FILE (see 'brix --help')";
+  }
   if (options.inputs.empty()) {
     switch (options.command) {
       case Command::Check:
@@ -263,6 +282,10 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
         return "'brix lint' needs at least one FILE (see 'brix --help')";
       case Command::Value:
         return "'brix value' needs at least one TEXT (see 'brix --help')";
+      case Command::Explain:
+        return "'brix explain' needs at least one FILE (see 'brix --help')";
+      case Command::Render:
+        return "'brix render' needs a FILE (see 'brix --help')";
       default:
         return "no input FILE given (see 'brix --help')";
     }

@@ -15,7 +15,7 @@ enum ExitStatus : int {
   kUsageError = 2,  // bad command line, or a file that cannot be read
 };
 
-enum class Command { Print, Check, Lint, Value, Help, Version };
+enum class Command { Print, Check, Lint, Value, Explain, Render, Help, Version };
 enum class OutputFormat { Compact, Pretty, Debug };
 enum class ErrorFormat { Text, Json };
 enum class ColorMode { Auto, Always, Never };
@@ -39,6 +39,10 @@ struct Options {
   std::string catalog;               // a catalog file, or empty for the built-in one
   std::string stdin_name = "<stdin>";
   std::vector<ExternSource> externs;
+  // brix render: where the page goes (standard output when empty), and
+  // whether to write a Graphviz graph instead.
+  std::string output_path;
+  bool dot = false;
   // Paths (with "-" for standard input), or value texts for `brix value`.
   std::vector<std::string> inputs;
 };
