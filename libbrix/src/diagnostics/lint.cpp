@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "diagnostics/line_index.hpp"
+#include "diagnostics/position_index.hpp"
 #include "diagnostics/read.hpp"
 
 namespace brix::detail {
@@ -252,7 +252,7 @@ std::vector<Diagnostic> LintSink::warnings() && {
   });
   if (out_.empty()) return {};
   // Lines and columns only now, all from one index of the text.
-  const LineIndex lines(text_);
+  const PositionIndex lines(text_);
   for (Diagnostic& d : out_) {
     d.span = lines.span(d.span->start.offset, d.span->end.offset);
     for (Label& label : d.labels)

@@ -5,19 +5,19 @@
 #include <string>
 
 #include "brix/diagnostics.hpp"
-#include "diagnostics/line_index.hpp"
+#include "diagnostics/position_index.hpp"
 
 namespace brix {
 
 namespace detail {
 
-LineIndex::LineIndex(std::string_view text) : text_(text), starts_{0} {
+PositionIndex::PositionIndex(std::string_view text) : text_(text), starts_{0} {
   for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
     starts_.push_back(i + 1);
   }
 }
 
-SourcePosition LineIndex::at(std::size_t offset) const {
+SourcePosition PositionIndex::at(std::size_t offset) const {
   offset = std::min(offset, text_.size());
   // The last line start at or before the offset.
   const auto line = std::upper_bound(starts_.begin(), starts_.end(), offset) - 1;
@@ -39,11 +39,11 @@ SourcePosition LineIndex::at(std::size_t offset) const {
 }  // namespace detail
 
 SourcePosition position_at(std::string_view text, std::size_t offset) {
-  return detail::LineIndex(text).at(offset);
+  return detail::PositionIndex(text).at(offset);
 }
 
 SourceSpan span_of(std::string_view text, std::size_t start, std::size_t end) {
-  return detail::LineIndex(text).span(start, end);
+  return detail::PositionIndex(text).span(start, end);
 }
 
 std::string apply_fixes(std::string_view text, std::vector<FixIt> fixes) {

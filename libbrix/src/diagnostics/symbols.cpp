@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "brix/diagnostics.hpp"
-#include "diagnostics/line_index.hpp"
+#include "diagnostics/position_index.hpp"
 #include "diagnostics/read.hpp"
 #include "diagnostics/recovery.hpp"
 #include "reader/functions.hpp"
@@ -82,7 +82,7 @@ class SymbolSink : public detail::Sink<std::string> {
                                 std::string(detail::kKindNames[static_cast<std::size_t>(kind)])});
   }
 
-  detail::LineIndex lines_;
+  detail::PositionIndex lines_;
   Symbols out_;
   Symbols::Requirement requirement_;
   std::map<std::string, std::size_t, std::less<>> in_effect_;

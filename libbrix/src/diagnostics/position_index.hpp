@@ -10,9 +10,9 @@
 
 namespace brix::detail {
 
-class LineIndex {
+class PositionIndex {
  public:
-  explicit LineIndex(std::string_view text);
+  explicit PositionIndex(std::string_view text);
 
   SourcePosition at(std::size_t offset) const;
   SourceSpan span(std::size_t start, std::size_t end) const { return {at(start), at(end)}; }
