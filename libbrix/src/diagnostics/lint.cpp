@@ -46,7 +46,7 @@ std::string plural(std::size_t n, std::string_view word) {
 
 }  // namespace
 
-void LintSink::define(const Name& name) {
+void LintSink::define(const Name& name, bool is_extern) {
   const auto earlier = in_effect_.find(name.text);
   if (earlier != in_effect_.end() && !bindings_[earlier->second].used) {
     Binding& first = bindings_[earlier->second];
@@ -56,7 +56,7 @@ void LintSink::define(const Name& name) {
     first.used = true;
   }
   in_effect_[name.text] = bindings_.size();
-  bindings_.push_back(Binding{std::string(name.text), name.span, false});
+  bindings_.push_back(Binding{std::string(name.text), name.span, false, is_extern});
 }
 
 void LintSink::variable_use(const Name& name, ValueKind) {
@@ -76,8 +76,10 @@ LintValue LintSink::assignment_end(const Name& name, ValueKind kind, Span, Span 
     if (list.closed) value_.courses = std::move(list.courses);
   }
   // An extern's value comes as an assignment without a place; the extern
-  // is defined when it is declared.
-  if (statement != Span{}) define(name);
+  // is defined when it is declared. Its value is the caller's, different
+  // from run to run, so what it holds counts as open.
+  if (statement == Span{}) return LintValue{};
+  define(name, false);
   return std::exchange(value_, LintValue{});
 }
 
@@ -107,6 +109,11 @@ void LintSink::query_begin(QueryType type, Span, const Count& count, int) {
   // A nested query is open: what it selects is not a fixed list of courses.
   if (!lists_.empty()) lists_.back().closed = false;
   List list;
+  // A count the caller gives may fit any list.
+  if (count.variable != nullptr) {
+    const auto binding = in_effect_.find(count.variable->text);
+    if (binding != in_effect_.end() && bindings_[binding->second].is_extern) list.closed = false;
+  }
   list.is_query = true;
   list.type = type;
   list.count = count;

@@ -36,7 +36,7 @@ class LintSink : public Sink<LintValue> {
   // has the same offsets as the text read.
   LintSink(std::string_view text, const Options& options) : text_(text), options_(options) {}
 
-  void extern_declared(const Name& name, ValueKind, Span) { define(name); }
+  void extern_declared(const Name& name, ValueKind, Span) { define(name, true); }
   void assignment_begin(const Name&, ValueKind kind);
   LintValue assignment_end(const Name& name, ValueKind kind, Span, Span);
   void class_value(const Course& course);
@@ -61,6 +61,7 @@ class LintSink : public Sink<LintValue> {
     std::string name;
     Span span;  // the defining name
     bool used = false;
+    bool is_extern = false;
   };
   // A list being read: a query's selectors or a value's.
   struct List {
@@ -74,7 +75,7 @@ class LintSink : public Sink<LintValue> {
     Count count;
   };
 
-  void define(const Name& name);
+  void define(const Name& name, bool is_extern);
   void item(std::string identity, Span at);
   void add_course(const CourseKey& course);
   void range(const Call<LintValue>& call);
