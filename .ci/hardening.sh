@@ -30,7 +30,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIX_BUILD_C
   -DBRIX_WERROR=ON -DBRIX_SANITIZE=thread >/dev/null
 cmake --build "$build" -j "$jobs" --target brix
 # Only the one test: the rest of the suite is single-threaded.
-g++ -std=c++20 -O1 -g -fsanitize=thread -Ilibbrix/include -Ilibbrix/src \
+g++ -std=c++20 -O1 -g -fsanitize=thread -Ilibbrix/include -I"$build/libbrix/include" -Ilibbrix/src \
   libbrix/tests/tarrow_departments_test.cpp "$build/libbrix/libbrix.a" \
   -lgtest -lgtest_main -pthread -o "$build/catalog_race_test"
 # The race happens once per process, so the process runs several times.

@@ -15,8 +15,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "brix/brix.hpp"
 #include "corpus.hpp"
@@ -227,6 +230,59 @@ void BM_ExternValue(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * std::size(values)));
 }
 BENCHMARK(BM_ExternValue)->Name("parse_extern_value_short");
+
+// Files as a registrar writes them (examples/, each with its externs file if
+// it has one), converted one after another into a new string each, as a tool
+// that checks many small files does. "per_file" is the mean time of one file.
+struct ExampleFile {
+  std::string text;
+  brix::ExternValues externs;
+};
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<ExampleFile> example_files() {
+  std::vector<ExampleFile> files;
+  for (const char* name :
+       {"biology-major", "cs-major", "double-major", "general-education", "math-minor"}) {
+    std::string base = std::string(BRIX_EXAMPLES_DIR) + "/" + name;
+    ExampleFile file{read_file(base + ".brix"), {}};
+    // NAME = VALUE lines; blank lines and "#" comments skipped; "$" optional.
+    std::ifstream externs(base + ".externs");
+    for (std::string line; std::getline(externs, line);) {
+      std::size_t eq = line.find('=');
+      if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+      std::string key = line.substr(0, line.find_last_not_of(' ', eq - 1) + 1);
+      std::string value = line.substr(line.find_first_not_of(' ', eq + 1));
+      if (key[0] != '$') key.insert(0, "$");
+      file.externs.emplace(key, std::move(*brix::parse_extern_value(value)));
+    }
+    files.push_back(std::move(file));
+  }
+  return files;
+}
+
+void BM_ExampleFiles(benchmark::State& state) {
+  const std::vector<ExampleFile> files = example_files();
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    for (const ExampleFile& file : files) {
+      std::string out;
+      auto result = brix::parse_to_json(file.text, file.externs, out);
+      if (!result.ok()) state.SkipWithError(result.error().to_string().c_str());
+      benchmark::DoNotOptimize(out.data());
+      bytes += file.text.size();
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  state.counters["per_file"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * files.size()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ExampleFiles)->Name("example_files")->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -2,6 +2,11 @@
 // out. Include this one header and link the one library.
 #pragma once
 
+#include "brix/config.hpp"
+
+// Without C++20 the message above is the only one.
+#if BRIX_CPLUSPLUS >= 202002L
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -63,3 +68,5 @@ std::string diagnostic_text(const ParseResult& result);
 std::string diagnostic_text(const VarValue& value);
 
 }  // namespace brix
+
+#endif  // BRIX_CPLUSPLUS >= 202002L

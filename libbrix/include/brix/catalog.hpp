@@ -3,6 +3,8 @@
 // file's format (one code per line).
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <string>
 #include <string_view>
 #include <vector>

@@ -2,6 +2,8 @@
 // codes, spans an editor can use, help, and fixes that can be applied.
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -2,6 +2,8 @@
 // rendered with line, column, the source line and an underline.
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <cstddef>
 #include <functional>
 #include <optional>

@@ -2,6 +2,8 @@
 // outermost first, each entry caused by the next.
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <string>
 #include <utility>
 #include <variant>

@@ -2,6 +2,8 @@
 // copies are deep and nothing is shared between two places of a tree.
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <bit>
 #include <compare>
 #include <cstddef>
@@ -14,6 +16,8 @@
 #include <utility>
 #include <variant>
 #include <vector>
+
+#include "brix/version.hpp"
 
 namespace brix {
 
@@ -241,8 +245,6 @@ struct BRIXRequirement {
   std::uint16_t priority = 1;
   friend bool operator==(const BRIXRequirement&, const BRIXRequirement&) = default;
 };
-
-inline constexpr const char* VERSION = "0.1.12";
 
 struct BRIXQueryFile {
   // Always the library's version constant; never copied.

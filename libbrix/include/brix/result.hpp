@@ -2,6 +2,8 @@
 // operations return errors as values and never throw across its API.
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <cassert>
 #include <utility>
 #include <variant>

@@ -2,6 +2,8 @@
 // sorted by this order, so the numbering is part of the error texts.
 #pragma once
 
+#include "brix/config.hpp"
+
 #include <cstdint>
 #include <string_view>
 
