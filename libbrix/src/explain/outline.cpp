@@ -5,19 +5,23 @@
 #include <unordered_map>
 #include <utility>
 
-#include "reader/reader.hpp"
+#include "parser/grammar.hpp"
 
 namespace brix::detail {
 namespace {
 
-TextSpan span_of(Span at) {
-  return {at.begin, at.end};
+TextSpan span_of(Pair node) {
+  return {node.start(), node.end()};
 }
 
-OutlineItem item_at(Span at) {
+OutlineItem item_at(Pair node) {
   OutlineItem item;
-  item.span = span_of(at);
+  item.span = span_of(node);
   return item;
+}
+
+Pair first_child(Pair node) {
+  return *node.children().next();
 }
 
 // What a variable holds, as far as the outline cares: the selectors it
@@ -27,73 +31,130 @@ struct VariableShape {
   bool list = false;
 };
 
-// Reads the places of every statement, as a sink of the reader; the
-// document itself comes from the library.
-class ShapeSink : public Sink<VariableShape> {
+// Reads the places of every statement from the grammar's tree.
+class ShapeReader {
  public:
-  void requirement_begin(Span) { requirements_.emplace_back(); }
-  void requirement_end(Span statement) { requirements_.back().span = span_of(statement); }
-  void description(const Literal&) {}
-  void description(const Name& name, const VariableShape&) {
-    requirements_.back().description_variable = name.text;
-  }
-  void priority(const Count& count, bool written) {
-    requirements_.back().priority_written = written;
-    if (count.variable != nullptr) requirements_.back().priority_variable = count.variable->text;
-  }
+  explicit ShapeReader(const ExternValues& externals) : externals_(externals) {}
 
-  void query_begin(QueryType, Span keyword, const Count& count, int level) {
-    OutlineQuery* query = nullptr;
-    if (level == 0) {
-      query = &requirements_.back().query;
-    } else {
-      OutlineItem& item = targets_.back()->emplace_back();
-      item.span.start = keyword.begin;
-      query = &item.nested.emplace_back();
-    }
-    if (count.variable != nullptr) query->count_variable = count.variable->text;
-    queries_.push_back(query);
-    targets_.push_back(&query->items);
-  }
-  void query_end(Span query, int level) {
-    queries_.back()->span = span_of(query);
-    queries_.pop_back();
-    targets_.pop_back();
-    if (level > 0) targets_.back()->back().span = span_of(query);
-  }
-
-  void class_selector(const Course& course) { targets_.back()->push_back(item_at(course.span)); }
-  void call(const Call<VariableShape>& call) { targets_.back()->push_back(item_at(call.span)); }
-  void splice(const Name& name, ValueKind, const VariableShape& value) {
-    for (const OutlineItem& held : value.items) {
-      OutlineItem& item = targets_.back()->emplace_back(held);
-      item.variable = name.text;
-      item.use = span_of(name.span);
-      item.from_list = value.list;
+  void add(Pair statement) {
+    switch (statement.rule()) {
+      case Rule::extern_decl:
+        add_extern(first_child(statement).as_str());
+        break;
+      case Rule::var_assign:
+        add_assignment(statement);
+        break;
+      case Rule::special_statement:
+        add_requirement(statement);
+        break;
+      default:
+        break;
     }
   }
-
-  void assignment_begin(const Name&, ValueKind kind) {
-    pending_ = VariableShape{};
-    pending_.list = kind == ValueKind::SelectorList;
-    if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) {
-      targets_.push_back(&pending_.items);
-    }
-  }
-  VariableShape assignment_end(const Name&, ValueKind kind, Span, Span) {
-    if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) targets_.pop_back();
-    return std::exchange(pending_, VariableShape{});
-  }
-  void class_value(const Course& course) { pending_.items.push_back(item_at(course.span)); }
 
   std::vector<OutlineRequirement> take() && { return std::move(requirements_); }
 
  private:
+  void add_extern(std::string_view name) {
+    const auto value = externals_.find(std::string(name));
+    if (value == externals_.end()) return;
+    VariableShape shape;
+    if (const auto* list = std::get_if<VarValue::SelectorList>(&value->second.value)) {
+      shape.items.resize(list->selectors.size());
+      shape.list = true;
+    } else if (std::holds_alternative<Selector>(value->second.value) ||
+               std::holds_alternative<Class>(value->second.value)) {
+      shape.items.resize(1);
+    }
+    variables_[std::string(name)] = std::move(shape);
+  }
+
+  void add_assignment(Pair statement) {
+    Pairs children = statement.children();
+    const std::string name(children.next()->as_str());
+    const Pair value = first_child(*children.next());
+    VariableShape shape;
+    switch (value.rule()) {
+      case Rule::selector_list:
+        shape.list = true;
+        list_items(value, shape.items);
+        break;
+      case Rule::XYZ:
+      case Rule::class_argument:
+        shape.items.push_back(item_at(value));
+        break;
+      default:
+        break;
+    }
+    variables_[name] = std::move(shape);
+  }
+
+  void add_requirement(Pair statement) {
+    Pairs children = statement.children();
+    OutlineRequirement requirement;
+    requirement.span = span_of(statement);
+    requirement.query = query_shape(*children.next());
+    if (const Pair description = *children.next(); description.rule() == Rule::variable) {
+      requirement.description_variable = description.as_str();
+    }
+    if (const std::optional<Pair> priority = children.next()) {
+      requirement.priority_written = true;
+      if (priority->rule() == Rule::variable) requirement.priority_variable = priority->as_str();
+    }
+    requirements_.push_back(std::move(requirement));
+  }
+
+  OutlineQuery query_shape(Pair statement) {
+    OutlineQuery query;
+    query.span = span_of(statement);
+    Pairs children = statement.children();
+    children.next();  // SELECT or LIMIT
+    if (const Pair count = first_child(*children.next()); count.rule() == Rule::variable) {
+      query.count_variable = count.as_str();
+    }
+    children.next();  // FROM
+    const Pair selector = first_child(*children.next());
+    if (selector.rule() == Rule::selector_list) {
+      list_items(selector, query.items);
+    } else {
+      single_items(selector, query.items);
+    }
+    return query;
+  }
+
+  void list_items(Pair selector_list, std::vector<OutlineItem>& out) {
+    for (Pair single : selector_list.children()) single_items(single, out);
+  }
+
+  void single_items(Pair selector_single, std::vector<OutlineItem>& out) {
+    const Pair node = first_child(selector_single);
+    switch (node.rule()) {
+      case Rule::statement: {
+        OutlineItem item = item_at(node);
+        item.nested.push_back(query_shape(node));
+        out.push_back(std::move(item));
+        break;
+      }
+      case Rule::variable: {
+        const auto found = variables_.find(std::string(node.as_str()));
+        if (found == variables_.end()) break;
+        for (const OutlineItem& held : found->second.items) {
+          OutlineItem& item = out.emplace_back(held);
+          item.variable = node.as_str();
+          item.use = span_of(node);
+          item.from_list = found->second.list;
+        }
+        break;
+      }
+      default:
+        out.push_back(item_at(node));
+        break;
+    }
+  }
+
+  const ExternValues& externals_;
+  std::unordered_map<std::string, VariableShape> variables_;
   std::vector<OutlineRequirement> requirements_;
-  std::vector<OutlineQuery*> queries_;
-  // Where selectors go: the innermost open query's items, or a value's.
-  std::vector<std::vector<OutlineItem>*> targets_;
-  VariableShape pending_;
 };
 
 // Points the shapes at the document's values. A shape that does not fit its
@@ -118,12 +179,13 @@ void attach(OutlineQuery& shape, const BRIXQuery& query) {
 Result<Outline> build_outline(std::string_view text, const ExternValues& externals) {
   Result<ParseResult> parsed = parse_with_externals(text, externals);
   if (!parsed) return std::move(parsed).error();
-  // The text is valid now; read again for the places.
-  ShapeSink shapes;
-  BRIXParser<ShapeSink> reader(text, externals, shapes);
-  reader.parse_file();
-
-  Outline outline{text, std::move(parsed).value(), std::move(shapes).take()};
+  // The text is read: the grammar's tree gives the places of its statements.
+  ShapeReader shapes(externals);
+  std::variant<ParseTree, Error> tree = parse_rule(Rule::file, text);
+  if (const auto* whole = std::get_if<ParseTree>(&tree)) {
+    for (Pair statement : whole->pairs().next()->children()) shapes.add(statement);
+  }
+  Outline outline{text, std::move(*parsed), std::move(shapes).take()};
   const std::vector<BRIXRequirement>& requirements = outline.result.parsed_brix_file.requirements;
   for (std::size_t i = 0; i < outline.requirements.size() && i < requirements.size(); ++i) {
     outline.requirements[i].requirement = &requirements[i];

@@ -166,7 +166,7 @@ void JsonSink::put_argument(const Argument<JsonValue>& argument) {
   if (argument.value != nullptr) {
     copy(*argument.value);
   } else if (argument.is_text) {
-    w_->put_string(argument.literal.raw, argument.literal.doubled);
+    put_literal(argument.literal);
   } else {
     put_course(argument.course);
   }

@@ -93,7 +93,7 @@ class JsonSink : public Sink<JsonValue> {
   }
   void description(const Literal& literal) {
     w_->put(R"(,"description":)");
-    w_->put_string(literal.raw, literal.doubled);
+    put_literal(literal);
   }
   void description(const Name&, const JsonValue& value) {
     w_->put(R"(,"description":)");
@@ -137,7 +137,7 @@ class JsonSink : public Sink<JsonValue> {
     return JsonValue{start_, arena_.size() - start_};
   }
   void class_value(const Course& course) { put_course(course); }
-  void string(const Literal& literal) { w_->put_string(literal.raw, literal.doubled); }
+  void string(const Literal& literal) { put_literal(literal); }
 
  private:
   void separate() {
@@ -151,6 +151,14 @@ class JsonSink : public Sink<JsonValue> {
     w_->end(copy_bytes(q, arena_.data() + value.start, value.size));
   }
   void put_course(const Course& course);
+  void put_literal(const Literal& literal) {
+    if (!literal.plain) return w_->put_string(literal.raw, literal.doubled);
+    char* q = w_->room(literal.raw.size() + 2);
+    *q++ = '"';
+    q = copy_bytes(q, literal.raw.data(), literal.raw.size());
+    *q++ = '"';
+    w_->end(q);
+  }
   void put_argument(const Argument<JsonValue>& argument);
 
   Writer out_;

@@ -466,8 +466,10 @@ class BRIXParser {
     const char* start = p_;
     const char* q = p_ + 1;
     bool doubled = false;
+    bool ascii = true;
+    bool plain = true;
     for (;;) {
-      q = string_stop(q);
+      q = string_stop(q, ascii, plain);
       if (q == e_ || *q != '"') return false;
       if (e_ - q >= 2 && q[1] == '"') {
         doubled = true;
@@ -476,29 +478,44 @@ class BRIXParser {
       }
       break;
     }
-    if (!valid_utf8(start + 1, q)) return false;
+    if (!ascii && !valid_utf8(start + 1, q)) return false;
     lit.raw = std::string_view(start + 1, static_cast<std::size_t>(q - start - 1));
     lit.doubled = doubled;
+    lit.plain = plain && !doubled;
     p_ = q + 1;
     lit.span = span(start, p_);
     return true;
   }
-  // The first '"', CR or LF in [q, e_): where a string's text stops.
-  const char* string_stop(const char* q) const {
+  // The first '"', CR or LF in [q, e_): where a string's text stops. Clears
+  // `ascii` when a byte before it is not ASCII, and `plain` when one is a
+  // control character or a backslash, which JSON escapes.
+  const char* string_stop(const char* q, bool& ascii, bool& plain) const {
 #if defined(__SSE2__)
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i last_control = _mm_set1_epi8(0x1F);
     while (e_ - q >= 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
       const __m128i stop = _mm_or_si128(
           _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, lf));
-      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
-      if (mask != 0) return q + __builtin_ctz(mask);
+      const __m128i special =
+          _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, last_control), last_control),
+                       _mm_cmpeq_epi8(v, backslash));
+      const auto stops = static_cast<unsigned>(_mm_movemask_epi8(stop));
+      const unsigned before = stops != 0 ? (1u << __builtin_ctz(stops)) - 1 : 0xFFFFu;
+      if ((static_cast<unsigned>(_mm_movemask_epi8(v)) & before) != 0) ascii = false;
+      if ((static_cast<unsigned>(_mm_movemask_epi8(special)) & before) != 0) plain = false;
+      if (stops != 0) return q + __builtin_ctz(stops);
       q += 16;
     }
 #endif
-    while (q < e_ && *q != '"' && *q != '\r' && *q != '\n') ++q;
+    for (; q < e_ && *q != '"' && *q != '\r' && *q != '\n'; ++q) {
+      const auto c = static_cast<unsigned char>(*q);
+      if (c >= 0x80) ascii = false;
+      if (c < 0x20 || c == '\\') plain = false;
+    }
     return q;
   }
   static std::size_t text_size(const Literal& lit) {

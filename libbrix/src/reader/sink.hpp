@@ -59,6 +59,9 @@ struct Literal {
   std::string_view raw;
   Span span;  // quotes included
   bool doubled = false;
+  // Neither doubled quotes nor a byte that JSON escapes (a control character
+  // or a backslash): the text is `raw` and JSON holds it as it is.
+  bool plain = false;
 
   // The text value: doubled quotes undone.
   std::string text() const {
