@@ -21,6 +21,7 @@
 #include "commands.hpp"
 #include "explain_command.hpp"
 #include "externs.hpp"
+#include "fmt_command.hpp"
 #include "options.hpp"
 #include "ordered_pool.hpp"
 #include "render_command.hpp"
@@ -93,7 +94,9 @@ int run(const Options& options) {
   if (options.command == Command::Value) per_input = show_value;
   if (options.command == Command::Explain) per_input = explain_file;
   if (options.command == Command::Render) per_input = render_file;
-  const std::vector<std::string> inputs = checking ? expand_inputs(options.inputs) : options.inputs;
+  if (options.command == Command::Fmt) per_input = format_file;
+  const bool walks = checking || options.command == Command::Fmt;
+  const std::vector<std::string> inputs = walks ? expand_inputs(options.inputs) : options.inputs;
 
   unsigned jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   // Standard input can be read only once and only by one job at a time.

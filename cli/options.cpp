@@ -18,6 +18,7 @@ Usage:
   brix value [OPTIONS] TEXT...    check the text of an extern value and show it
   brix explain [OPTIONS] FILE...  say in plain English what each file requires
   brix render [OPTIONS] FILE      draw the requirement tree as a web page
+  brix fmt [OPTIONS] PATH...      lay files out in the house style, in place
 
 A FILE of "-" is read from standard input. Options may stand before or after
 the subcommand; "--" ends them.
@@ -45,6 +46,12 @@ Departments:
 Rendering (brix render):
   -o, --output FILE          write the page to FILE instead of standard output
       --dot                  write a Graphviz graph of the tree instead of a page
+
+Formatting (brix fmt; "-" prints the formatted standard input):
+      --check                write nothing; list the files that would change
+                             and exit with 1 if there are any
+      --diff                 write nothing; show the changes as a unified diff
+                             (exit status as for --check)
 
 Checking (brix check, brix lint):
   -j, --jobs N               check N files at a time (default: one per core)
@@ -75,7 +82,7 @@ std::string invalid(std::string_view value, std::string_view name, std::string_v
 // subcommand's name.
 struct Raw {
   bool pretty = false, debug = false, quiet = false, deny = false;
-  bool help = false, version = false, dot = false;
+  bool help = false, version = false, dot = false, check = false, diff = false;
   std::string error_format = "text", color = "auto", jobs, stdin_name = "<stdin>", catalog, output;
   std::vector<std::string> allowed;
   std::vector<std::pair<ExternSource::Kind, std::string>> externs;
@@ -104,6 +111,8 @@ void add_options(CLI::App& app, Raw& raw) {
   app.add_flag("--deny-warnings", raw.deny);
   app.add_option("-o,--output", raw.output);
   app.add_flag("--dot", raw.dot);
+  app.add_flag("--check", raw.check);
+  app.add_flag("--diff", raw.diff);
   app.add_flag("-h,--help", raw.help);
   app.add_flag("-V,--version", raw.version);
 }
@@ -134,11 +143,9 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
     std::string_view name;
     Command command;
   };
-  constexpr Sub kSubs[] = {{"check", Command::Check},
-                           {"lint", Command::Lint},
-                           {"value", Command::Value},
-                           {"explain", Command::Explain},
-                           {"render", Command::Render}};
+  constexpr Sub kSubs[] = {{"check", Command::Check},   {"lint", Command::Lint},
+                           {"value", Command::Value},   {"explain", Command::Explain},
+                           {"render", Command::Render}, {"fmt", Command::Fmt}};
   std::vector<CLI::App*> subs;
   for (const Sub& sub : kSubs) {
     CLI::App* command = app.add_subcommand(std::string(sub.name));
@@ -238,6 +245,8 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
   options.stdin_name = raw.stdin_name;
   options.output_path = raw.output;
   options.dot = raw.dot;
+  options.check = raw.check;
+  options.diff = raw.diff;
   // Extern definitions keep their command-line order, across both options,
   // so that a later one wins; CLI11 has checked their shape already.
   for (auto it = args.begin(); it != dashes; ++it) {
@@ -271,6 +280,9 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
   if (options.command != Command::Render && (options.dot || !options.output_path.empty())) {
     return "--output and --dot belong to 'brix render' (see 'brix --help')";
   }
+  if (options.command != Command::Fmt && (options.check || options.diff)) {
+    return "--check and --diff belong to 'brix fmt' (see 'brix --help')";
+  }
   if (options.command == Command::Render && options.inputs.size() > 1) {
     return "'brix render' takes one FILE (see 'brix --help')";
   }
@@ -286,6 +298,8 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string_v
         return "'brix explain' needs at least one FILE (see 'brix --help')";
       case Command::Render:
         return "'brix render' needs a FILE (see 'brix --help')";
+      case Command::Fmt:
+        return "'brix fmt' needs at least one FILE, or '-' (see 'brix --help')";
       default:
         return "no input FILE given (see 'brix --help')";
     }

@@ -15,7 +15,7 @@ enum ExitStatus : int {
   kUsageError = 2,  // bad command line, or a file that cannot be read
 };
 
-enum class Command { Print, Check, Lint, Value, Explain, Render, Help, Version };
+enum class Command { Print, Check, Lint, Value, Explain, Render, Fmt, Help, Version };
 enum class OutputFormat { Compact, Pretty, Debug };
 enum class ErrorFormat { Text, Json };
 enum class ColorMode { Auto, Always, Never };
@@ -43,6 +43,10 @@ struct Options {
   // whether to write a Graphviz graph instead.
   std::string output_path;
   bool dot = false;
+  // brix fmt: report files that would change instead of rewriting them
+  // (--check), and show how they would change (--diff).
+  bool check = false;
+  bool diff = false;
   // Paths (with "-" for standard input), or value texts for `brix value`.
   std::vector<std::string> inputs;
 };
