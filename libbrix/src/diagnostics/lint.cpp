@@ -13,27 +13,12 @@ CourseKey key_of(const Course& course) {
   return {course.department, course.number, course.lab};
 }
 
-std::string course_text(const CourseKey& course) {
-  const auto& [department, number, lab] = course;
-  std::string out(department);
-  out += ' ';
-  const std::string digits = std::to_string(number);
-  out.append(4 - std::min<std::size_t>(4, digits.size()), '0').append(digits);
-  if (lab) out += 'L';
+// "`$name`" and the rest of a message.
+std::string quoted(std::string_view name, std::string_view rest) {
+  std::string out;
+  out.reserve(name.size() + rest.size() + 2);
+  out.append("`").append(name).append("`").append(rest);
   return out;
-}
-
-// An item's identity in its list: its text without the spaces outside
-// strings, so `TAG( "x" )` is `TAG("x")`.
-std::string identity(std::string_view written) {
-  std::string key;
-  bool in_string = false;
-  for (const char c : written) {
-    if (c == '"') in_string = !in_string;
-    if (!in_string && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) continue;
-    key += c;
-  }
-  return key;
 }
 
 bool blank(std::string_view raw) {
@@ -46,34 +31,48 @@ std::string plural(std::size_t n, std::string_view word) {
 
 }  // namespace
 
+// The latest definition of `name`: files have a few variables.
+LintSink::Binding* LintSink::in_effect(std::string_view name) {
+  for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
+    if (it->name == name) return &*it;
+  }
+  return nullptr;
+}
+
 void LintSink::define(const Name& name, bool is_extern) {
-  const auto earlier = in_effect_.find(name.text);
-  if (earlier != in_effect_.end() && !bindings_[earlier->second].used) {
-    Binding& first = bindings_[earlier->second];
-    warn("W0207", name.span, "`" + first.name + "` is assigned again before its value was used",
+  Binding* const earlier = in_effect(name.text);
+  if (earlier != nullptr && !earlier->used) {
+    Binding& first = *earlier;
+    warn("W0207", name.span, quoted(first.name, " is assigned again before its value was used"),
          "remove the earlier assignment, or use it first", first.span, "first assigned here");
     // The earlier value is reported here; it is not also unused.
     first.used = true;
   }
-  in_effect_[name.text] = bindings_.size();
-  bindings_.push_back(Binding{std::string(name.text), name.span, false, is_extern});
+  bindings_.push_back(Binding{name.text, name.span, false, is_extern});
 }
 
 void LintSink::variable_use(const Name& name, ValueKind) {
-  const auto binding = in_effect_.find(name.text);
-  if (binding != in_effect_.end()) bindings_[binding->second].used = true;
+  if (Binding* const binding = in_effect(name.text)) binding->used = true;
 }
 
 void LintSink::assignment_begin(const Name&, ValueKind kind) {
   value_ = LintValue{};
-  if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) lists_.emplace_back();
+  if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) open_list();
+}
+
+LintSink::List& LintSink::open_list() {
+  if (open_ == lists_.size()) lists_.emplace_back();
+  List& list = lists_[open_++];
+  list.closed = true;
+  list.courses.clear();
+  list.seen.clear();
+  return list;
 }
 
 LintValue LintSink::assignment_end(const Name& name, ValueKind kind, Span, Span statement) {
   if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) {
-    List list = std::move(lists_.back());
-    lists_.pop_back();
-    if (list.closed) value_.courses = std::move(list.courses);
+    List& list = lists_[--open_];
+    if (list.closed) value_.courses = list.courses;
   }
   // An extern's value comes as an assignment without a place; the extern
   // is defined when it is declared. Its value is the caller's, different
@@ -107,23 +106,20 @@ void LintSink::description(const Name& name, const LintValue& value) {
 
 void LintSink::query_begin(QueryType type, Span, const Count& count, int) {
   // A nested query is open: what it selects is not a fixed list of courses.
-  if (!lists_.empty()) lists_.back().closed = false;
-  List list;
+  if (open_ > 0) current().closed = false;
+  List& list = open_list();
   // A count the caller gives may fit any list.
   if (count.variable != nullptr) {
-    const auto binding = in_effect_.find(count.variable->text);
-    if (binding != in_effect_.end() && bindings_[binding->second].is_extern) list.closed = false;
+    const Binding* const binding = in_effect(count.variable->text);
+    if (binding != nullptr && binding->is_extern) list.closed = false;
   }
-  list.is_query = true;
   list.type = type;
   list.count = count;
-  lists_.push_back(std::move(list));
 }
 
 void LintSink::query_end(Span query, int) {
-  List list = std::move(lists_.back());
-  lists_.pop_back();
-  if (!lists_.empty()) item(identity(text_.substr(query.begin, query.end - query.begin)), query);
+  const List& list = lists_[--open_];
+  if (open_ > 0) item(Item{false, {}, query});
   if (!list.closed) return;
   const std::size_t size = list.courses.size();
   const std::string have = plural(size, "distinct course");
@@ -141,7 +137,7 @@ void LintSink::query_end(Span query, int) {
 }
 
 void LintSink::add_course(const CourseKey& course) {
-  std::vector<CourseKey>& courses = lists_.back().courses;
+  std::vector<CourseKey>& courses = current().courses;
   if (std::find(courses.begin(), courses.end(), course) == courses.end()) {
     courses.push_back(course);
   }
@@ -149,11 +145,11 @@ void LintSink::add_course(const CourseKey& course) {
 
 void LintSink::class_selector(const Course& course) {
   add_course(key_of(course));
-  item(course_text(key_of(course)), course.span);
+  item(Item{true, key_of(course), course.span});
 }
 
 void LintSink::call(const Call<LintValue>& call) {
-  List& list = lists_.back();
+  List& list = current();
   const Argument<LintValue>& first = call.arguments.front();
   if (call.function != Function::Class) {
     list.closed = false;
@@ -163,30 +159,57 @@ void LintSink::call(const Call<LintValue>& call) {
     for (const CourseKey& course : *first.value->courses) add_course(course);
   }
   range(call);
-  item(identity(text_.substr(call.span.begin, call.span.end - call.span.begin)), call.span);
+  item(Item{false, {}, call.span});
 }
 
 void LintSink::splice(const Name& name, ValueKind, const LintValue& value) {
   if (value.courses) {
     for (const CourseKey& course : *value.courses) add_course(course);
   } else {
-    lists_.back().closed = false;
+    current().closed = false;
   }
-  item(std::string(name.text), name.span);
+  item(Item{false, {}, name.span});
 }
 
-void LintSink::item(std::string key, Span at) {
-  std::vector<std::pair<std::string, Span>>& seen = lists_.back().seen;
+// Two items are the same when they are the same course, or are written
+// alike but for the spaces outside strings, so `TAG( "x" )` is `TAG("x")`.
+bool LintSink::same(const Item& a, const Item& b) const {
+  if (a.course || b.course) return a.course && b.course && a.key == b.key;
+  const std::string_view x = text_.substr(a.at.begin, a.at.end - a.at.begin);
+  const std::string_view y = text_.substr(b.at.begin, b.at.end - b.at.begin);
+  std::size_t i = 0;
+  std::size_t j = 0;
+  bool in_string = false;
+  const auto skip = [&](std::string_view t, std::size_t& k) {
+    while (!in_string && k < t.size() &&
+           (t[k] == ' ' || t[k] == '\t' || t[k] == '\n' || t[k] == '\r')) {
+      ++k;
+    }
+  };
+  for (;;) {
+    skip(x, i);
+    skip(y, j);
+    if (i == x.size() || j == y.size()) return i == x.size() && j == y.size();
+    if (x[i] != y[j]) return false;
+    if (x[i] == '"') in_string = !in_string;
+    ++i;
+    ++j;
+  }
+}
+
+void LintSink::item(const Item& added) {
+  std::vector<Item>& seen = current().seen;
   const auto first =
-      std::find_if(seen.begin(), seen.end(), [&](const auto& item) { return item.first == key; });
+      std::find_if(seen.begin(), seen.end(), [&](const Item& item) { return same(item, added); });
   if (first == seen.end()) {
-    seen.emplace_back(std::move(key), at);
+    seen.push_back(added);
     return;
   }
+  const Span at = added.at;
   std::string message = "`";
   message.append(text_.substr(at.begin, at.end - at.begin)).append("` is already in this list");
   warn("W0204", at, std::move(message), "remove the second one; a list counts each selector once",
-       first->second, "first listed here");
+       first->at, "first listed here");
 }
 
 void LintSink::range(const Call<LintValue>& call) {
@@ -250,7 +273,7 @@ bool LintSink::allowed_above(std::string_view code, std::size_t at) const {
 std::vector<Diagnostic> LintSink::warnings() && {
   for (const Binding& binding : bindings_) {
     if (!binding.used) {
-      warn("W0206", binding.span, "`" + binding.name + "` is defined but never used",
+      warn("W0206", binding.span, quoted(binding.name, " is defined but never used"),
            "remove it, or use it in a requirement");
     }
   }

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,25 +57,35 @@ class LintSink : public Sink<LintValue> {
 
  private:
   struct Binding {
-    std::string name;
-    Span span;  // the defining name
+    std::string_view name;  // in the text read
+    Span span;              // the defining name
     bool used = false;
     bool is_extern = false;
+  };
+  // One selector of a list: a course, or anything else by where it is
+  // written.
+  struct Item {
+    bool course = false;
+    CourseKey key;
+    Span at;
   };
   // A list being read: a query's selectors or a value's.
   struct List {
     bool closed = true;
     std::vector<CourseKey> courses;
-    // Each item's identity and first place; lists are short.
-    std::vector<std::pair<std::string, Span>> seen;
+    std::vector<Item> seen;  // lists are short
     // For a query:
-    bool is_query = false;
     QueryType type = QueryType::Select;
     Count count;
   };
 
   void define(const Name& name, bool is_extern);
-  void item(std::string identity, Span at);
+  Binding* in_effect(std::string_view name);
+  // Lists are kept for reuse; `open_` of them are open.
+  List& open_list();
+  List& current() { return lists_[open_ - 1]; }
+  bool same(const Item& a, const Item& b) const;
+  void item(const Item& added);
   void add_course(const CourseKey& course);
   void range(const Call<LintValue>& call);
   void warn(std::string_view code, Span at, std::string message, std::string help,
@@ -85,9 +94,9 @@ class LintSink : public Sink<LintValue> {
 
   std::string_view text_;
   const Options& options_;
-  std::vector<Binding> bindings_;                      // in definition order
-  std::map<std::string_view, std::size_t> in_effect_;  // name to bindings_ index
+  std::vector<Binding> bindings_;  // in definition order
   std::vector<List> lists_;
+  std::size_t open_ = 0;
   LintValue value_;
   std::vector<Diagnostic> out_;
 };
