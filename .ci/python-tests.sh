@@ -21,8 +21,11 @@ rm -rf "$venv"
 "$python" -m venv "$venv"
 # The lsp extra brings the language server's dependencies; pytest-lsp drives
 # it in the tests (both need a newer Python than the wheel: the tests skip).
+# The page tests read pages with html5lib and drive Debian's chromium through
+# selenium (they skip where no browser is installed).
 "$venv/bin/python" -m pip install -q "$wheel[lsp]" pytest mypy abi3audit \
-  "pytest-lsp; python_version >= '3.10'" "pytest-asyncio; python_version >= '3.10'"
+  "pytest-lsp; python_version >= '3.10'" "pytest-asyncio; python_version >= '3.10'" \
+  pygments types-Pygments html5lib selenium
 
 # Run from outside the checkout, so that `import rediriziv` can only find the
 # installed module and never the source directory of the same name.
@@ -34,5 +37,9 @@ cd "$workdir"
 "$venv/bin/python" -m mypy.stubtest rediriziv
 "$venv/bin/python" -m pytest -p no:cacheprovider "$repo/rediriziv/tests"
 "$venv/bin/python" -m mypy --strict -p brix._check -p brix._symbols -p brix._types -p brix._positions
+"$venv/bin/python" -m mypy --strict -p brix.lexer
 "$venv/bin/python" -m pytest -p no:cacheprovider "$repo/python/tests/test_lsp.py" "$repo/python/tests/test_package.py"
+BRIX_TEST_OUTPUT="$repo/build/test-output" "$venv/bin/python" -m pytest -p no:cacheprovider \
+  "$repo/python/tests/test_lexer.py" "$repo/python/tests/test_explain.py" \
+  "$repo/python/tests/test_render.py" "$repo/python/tests/test_browser.py"
 "$venv/bin/python" -m pytest -p no:cacheprovider "$repo/editors/vscode/test_grammar.py"

@@ -89,8 +89,8 @@ def test_example_page(browser, output_dir, example):
     link.click()
     first, last = (int(n) for n in link.get_attribute("data-lines").split("-"))
     marked = [e.get_attribute("id") for e in browser.find_elements(By.CSS_SELECTOR, ".ln.mark")]
-    assert marked == [f"L{n}" for n in range(first, last + 1)]
-    assert browser.execute_script("return location.hash") == f"#L{first}"
+    assert marked == [str(n) for n in range(first, last + 1)]
+    assert browser.execute_script("return location.hash") == f"#{first}"
 
     browser.save_screenshot(str(output_dir / f"{example.name}.png"))
     assert console_errors(browser) == []

@@ -52,10 +52,10 @@ def page_shape(details):
     for li in sels:
         if "sel" not in classes(li):
             continue
-        if li.get("data-kind") == "Query":
+        if "nested" in classes(li):
             items.append(page_shape(li.find("details")))
         else:
-            items.append(li.get("data-kind"))
+            items.append(classes(li)[1])
     return details.get("data-kind"), items
 
 

@@ -18,17 +18,8 @@ using detail::OutlineQuery;
 // Past this many requirements the tree starts collapsed, so that a large
 // file's page opens quickly; a closed <details> is not laid out.
 constexpr std::size_t kOpenLimit = 500;
-
-// What the search box matches a selector by: its chip text in lower case,
-// with runs of spaces made one.
-std::string find_key(std::string_view chip) {
-  std::string out;
-  for (const char c : chip) {
-    if (c == ' ' && !out.empty() && out.back() == ' ') continue;
-    out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  return out;
-}
+// Source lines in one block of the source pane.
+constexpr std::size_t kLinesPerBlock = 200;
 
 class PageWriter {
  public:
@@ -75,7 +66,7 @@ class PageWriter {
     if (span.empty()) return;
     const std::string first = std::to_string(lines_.line_of(span.start));
     const std::string last = std::to_string(lines_.line_of(span.end == 0 ? 0 : span.end - 1));
-    out_ += "<a class=\"goto\" href=\"#L" + first + "\" data-lines=\"" + first + "-" + last +
+    out_ += "<a class=\"goto\" href=\"#" + first + "\" data-lines=\"" + first + "-" + last +
             "\" aria-label=\"Source line " + first + "\">line " + first + "</a>";
   }
 
@@ -102,16 +93,11 @@ class PageWriter {
         out_ += "</details></li>";
         continue;
       }
-      const std::string_view kind = detail::selector_kind(*item.selector);
-      const std::string chip = detail::selector_chip(*item.selector);
-      out_ += "<li class=\"sel chip ";
-      out_ += kind;
-      out_ += "\" data-kind=\"";
-      out_ += kind;
-      out_ += "\" data-find=\"";
-      append_html(out_, find_key(chip));
+      // The search box reads a chip's text, so the chip carries nothing else.
+      out_ += "<li class=\"sel ";
+      out_ += detail::selector_kind(*item.selector);
       out_ += "\">";
-      append_html(out_, chip);
+      append_html(out_, detail::selector_chip(*item.selector));
       out_ += "</li>";
     }
     out_ += "</ul>";
@@ -122,29 +108,53 @@ class PageWriter {
   std::string_view open_;
 };
 
-// The source, one <span id="L<n>"> per line, each token in its class.
+// The source, one <span id=<n>> per line, each token in its class. Most of
+// a large page is this pane, so its markup is kept short: attribute values
+// that need no quotes go without, and whitespace and punctuation, which the
+// style leaves uncoloured, go without a span.
+// A line's id is its number, which the style shows beside it: CSS counters
+// would cost the browser time that grows with the square of the lines. Lines
+// come in blocks that the browser lays out only when they are scrolled into
+// view.
+void open_block(std::string& out, std::size_t line) {
+  out += "<span class=block><span class=ln id=";
+  out += std::to_string(line);
+  out += '>';
+}
+
 void write_source(std::string& out, std::string_view text) {
   std::size_t line = 1;
-  out += "<span class=\"ln\" id=\"L1\">";
+  open_block(out, line);
   for (const HighlightToken& token : highlight(text)) {
     const std::string_view piece = text.substr(token.start, token.end - token.start);
     if (token.kind == TokenKind::Whitespace) {
       for (const char c : piece) {
         if (c == '\n') {
-          out += "</span>\n<span class=\"ln\" id=\"L" + std::to_string(++line) + "\">";
+          if (++line % kLinesPerBlock == 1) {
+            out += "</span>\n</span>";
+            open_block(out, line);
+          } else {
+            out += "</span>\n<span class=ln id=";
+            out += std::to_string(line);
+            out += '>';
+          }
         } else if (c != '\r') {
           out += c;
         }
       }
       continue;
     }
-    out += "<span class=\"";
+    if (token.kind == TokenKind::Punctuation) {
+      out += piece;
+      continue;
+    }
+    out += "<span class=";
     out += css_class(token.kind);
-    out += "\">";
+    out += '>';
     append_html(out, piece);
     out += "</span>";
   }
-  out += "</span>";
+  out += "</span></span>";
 }
 
 }  // namespace

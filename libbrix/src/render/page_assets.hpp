@@ -24,22 +24,23 @@ main{display:grid;grid-template-columns:minmax(0,1fr) minmax(0,1fr);gap:1rem;pad
 @media (max-width:900px){main{grid-template-columns:minmax(0,1fr)}}
 #tree,.source{overflow:auto;max-height:calc(100vh - 5.5rem);border:1px solid var(--edge);border-radius:8px;padding:.5rem .75rem}
 .reqs{list-style:none;margin:0;padding:0}
-.req{margin:.35rem 0;padding:.35rem .5rem;border-left:3px solid var(--accent);background:var(--panel);border-radius:0 6px 6px 0}
+.req{display:block;content-visibility:auto;contain-intrinsic-size:auto 4.5em;margin:.35rem 0;padding:.35rem .5rem;border-left:3px solid var(--accent);background:var(--panel);border-radius:0 6px 6px 0}
 summary{cursor:pointer}
 .desc{font-weight:600}
 .sels{list-style:none;margin:.3rem 0 .1rem;padding:0 0 0 1rem;display:flex;flex-wrap:wrap;gap:.3rem}
-.sels>.nested{flex-basis:100%}
-.chip{display:inline-block;padding:.05rem .5rem;border-radius:999px;background:var(--chip);font-size:.9em;white-space:nowrap}
+.sels>.nested{flex-basis:100%;display:block}
+.chip,.sel:not(.nested){display:inline-block;padding:.05rem .5rem;border-radius:999px;background:var(--chip);font-size:.9em;white-space:nowrap}
 .count{font-weight:600}
 .prio{color:var(--muted)}
-.from{font-size:.85em;color:var(--muted);align-self:center}
+.from{display:block;font-size:.85em;color:var(--muted);align-self:center}
 .from code{color:var(--nv)}
 .Range,.RangeDist,.RangeTag{border:1px dashed var(--edge)}
 .Tag,.TagCode,.Dist,.DistCode,.Placement{font-style:italic}
 a.goto{font-size:.85em;color:var(--accent)}
 [hidden]{display:none!important}
-.source pre{margin:0;font:13px/1.45 ui-monospace,SFMono-Regular,Menlo,Consolas,monospace;counter-reset:line}
-.ln::before{counter-increment:line;content:counter(line);display:inline-block;width:3.5em;padding-right:1em;text-align:right;color:var(--muted);user-select:none}
+.source pre{margin:0;font:13px/1.45 ui-monospace,SFMono-Regular,Menlo,Consolas,monospace}
+.block{display:block;content-visibility:auto;contain-intrinsic-size:auto 3770px}
+.ln::before{content:attr(id);display:inline-block;width:3.5em;padding-right:1em;text-align:right;color:var(--muted);user-select:none}
 .ln.mark{background:var(--mark)}
 .k,.kd{color:var(--k);font-weight:600}.nb{color:var(--nb)}.nv{color:var(--nv)}.no{color:var(--no)}.mi,.o{color:var(--mi)}
 .s2{color:var(--s2)}.c1{color:var(--c1);font-style:italic}.err{color:var(--err);text-decoration:wavy underline}
@@ -59,17 +60,25 @@ inline constexpr std::string_view kPageScript = R"js(
   window.addEventListener('beforeprint', function () { setAll(true); });
   var search = d.getElementById('search'), status = d.getElementById('search-status');
   var chips = tree.querySelectorAll('.sel:not(.nested)'), reqs = tree.querySelectorAll('.req');
+  var keys = null, owners = null;  // read at the first search
   search.addEventListener('input', function () {
-    var q = search.value.trim().toLowerCase().replace(/\s+/g, ' '), shown = 0;
-    chips.forEach(function (c) {
-      var hit = !q || c.getAttribute('data-find').indexOf(q) >= 0;
-      c.hidden = !hit;
-      if (hit && q) shown++;
+    var q = search.value.trim().toLowerCase().replace(/\s+/g, ' '), shown = 0, hits = new Set();
+    if (keys === null) {
+      keys = []; owners = [];
+      chips.forEach(function (c) { keys.push(c.textContent.toLowerCase()); owners.push(c.closest('.req')); });
+    }
+    // Only what changes is touched: a large page has hundreds of thousands of chips.
+    chips.forEach(function (c, i) {
+      var hit = !q || keys[i].indexOf(q) >= 0;
+      if (c.hidden === hit) c.hidden = !hit;
+      if (hit) { hits.add(owners[i]); if (q) shown++; }
     });
     reqs.forEach(function (r) {
-      var any = !q || r.querySelector('.sel:not(.nested):not([hidden])') !== null;
-      r.hidden = !any;
-      if (q && any) r.querySelectorAll('details').forEach(function (e) { e.open = true; });
+      var any = !q || hits.has(r);
+      if (r.hidden === any) r.hidden = !any;
+    });
+    if (q && hits.size <= 200) hits.forEach(function (r) {
+      r.querySelectorAll('details').forEach(function (e) { e.open = true; });
     });
     status.textContent = q ? shown + (shown === 1 ? ' course' : ' courses') + ' found' : '';
   });
@@ -81,7 +90,7 @@ inline constexpr std::string_view kPageScript = R"js(
     marked = [];
     var range = a.getAttribute('data-lines').split('-');
     for (var n = +range[0]; n <= +range[1]; n++) {
-      var line = d.getElementById('L' + n);
+      var line = d.getElementById(String(n));
       if (line) { line.classList.add('mark'); marked.push(line); }
     }
   });
