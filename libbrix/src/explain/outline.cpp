@@ -7,7 +7,6 @@
 
 #include "reader/model_sink.hpp"
 #include "reader/reader.hpp"
-#include "tarrow_departments/catalog_scope.hpp"
 
 namespace brix::detail {
 namespace {
@@ -172,7 +171,7 @@ void attach(OutlineQuery& shape, const BRIXQuery& query) {
 Result<Outline> build_outline(std::string_view text, const ExternValues& externals) {
   OutlineSink sink(externals);
   if (text.size() <= std::numeric_limits<std::uint32_t>::max()) {
-    BRIXParser<OutlineSink> reader(text, externals, sink, catalog_in_force());
+    BRIXParser<OutlineSink> reader(text, externals, sink);
     if (reader.parse_file().end == ReadEnd::Done) {
       Outline outline{text, ParseResult{std::move(sink.file)}, std::move(sink).take()};
       const std::vector<BRIXRequirement>& requirements =
