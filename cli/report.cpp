@@ -1,5 +1,6 @@
 #include "report.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <variant>
 #include <vector>
@@ -11,6 +12,7 @@ constexpr std::string_view kReset = "\x1b[0m";
 constexpr std::string_view kBold = "\x1b[1m";
 constexpr std::string_view kBoldRed = "\x1b[1;31m";
 constexpr std::string_view kBoldBlue = "\x1b[1;34m";
+constexpr std::string_view kBoldYellow = "\x1b[1;33m";
 
 void paint(std::string& out, std::string_view colour, std::string_view text) {
   if (text.empty()) return;
@@ -222,21 +224,108 @@ std::string diagnostic_json(const Diagnostic& d, std::optional<std::string_view>
   return out;
 }
 
-// The help of a diagnostic shown like a report, at its first label.
-std::string help_text(const Diagnostic& d, std::string_view text, std::string_view path,
-                      bool color) {
-  if (d.help.empty()) return {};
+// What a code means, for the heading of its reports.
+std::string_view code_summary(std::string_view code) {
+  for (const CodeInfo& info : diagnostic_codes()) {
+    if (info.code == code) return info.summary;
+  }
+  return {};
+}
+
+// "error[E0101]: the text does not follow the grammar": the same heading for
+// errors and warnings. What went wrong here is the report's own message
+// below it, said once.
+std::string heading(const Diagnostic& d, bool color) {
+  const std::string_view severity = severity_name(d.severity);
   std::string out;
-  if (d.labels.empty()) return "help: " + d.help + "\n";
-  const SourceSpan& at = d.labels.front().span;
-  const Error shown =
-      at.start.offset == at.end.offset
-          ? Error::new_from_pos(CustomError{"help: " + d.help}, text, at.start.offset)
-          : Error::new_from_span(CustomError{"help: " + d.help}, text, at.start.offset,
-                                 at.end.offset);
-  std::string rendered = shown.to_string(path);
-  out += color ? colour_report(rendered) : rendered;
+  const std::string tag = std::string(severity) + "[" + d.code + "]";
+  if (color) {
+    paint(out, d.severity == Severity::Error ? kBoldRed : kBoldYellow, tag);
+    out += kBold;
+  } else {
+    out += tag;
+  }
+  out += ": ";
+  out += code_summary(d.code);
+  if (color) out += kReset;
   out += '\n';
+  return out;
+}
+
+// One labelled place, drawn like a report: the line as written, carets under
+// the place and the label right after them, so that the eye lands there.
+// `help`, when given, closes it.
+std::string label_snippet(const Label& label, std::string_view text, std::string_view path,
+                          std::string_view help, bool color) {
+  const SourceSpan& at = label.span;
+  const std::size_t line_start = text.rfind('\n', at.start.offset == 0 ? 0 : at.start.offset - 1);
+  const std::size_t from =
+      line_start == std::string_view::npos || at.start.offset == 0 ? 0 : line_start + 1;
+  std::size_t to = std::min(text.find('\n', from), text.size());
+  if (to > from && text[to - 1] == '\r') --to;
+  const std::string_view line = text.substr(from, to - from);
+
+  std::string pad;
+  for (std::size_t i = 0; i < at.start.offset - from && i < line.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line[i]);
+    if ((byte & 0xC0) == 0x80) continue;
+    pad += line[i] == '\t' ? '\t' : ' ';
+  }
+  const std::size_t end = std::min(at.end.offset, to);
+  std::size_t width = 0;
+  for (std::size_t i = at.start.offset; i < end; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++width;
+  }
+  std::string marks(std::max<std::size_t>(width, 1), '^');
+  if (!label.message.empty()) marks.append(" ").append(label.message);
+
+  const std::string number = std::to_string(at.start.line);
+  const std::string gutter(number.size(), ' ');
+  std::string out;
+  // Gutter pieces are blue when coloured; the source line never is.
+  const auto blue = [&](std::string_view left, std::string_view mark) {
+    std::string piece(left);
+    piece.append(mark);
+    if (color) {
+      paint(out, kBoldBlue, piece);
+    } else {
+      out.append(piece);
+    }
+  };
+  blue(gutter, "-->");
+  out.append(" ").append(path).append(":").append(number).append(":");
+  out.append(std::to_string(at.start.column)).append("\n");
+  blue(gutter, " |");
+  out.append("\n");
+  blue(number, " |");
+  out.append(" ").append(line).append("\n");
+  blue(gutter, " |");
+  out.append(" ").append(pad);
+  if (color) {
+    paint(out, kBoldRed, marks);
+  } else {
+    out.append(marks);
+  }
+  out.append("\n");
+  if (!help.empty()) {
+    blue(gutter, " |");
+    out.append("\n").append(gutter).append(" ");
+    blue("", "=");
+    out.append(" help: ").append(help).append("\n");
+  }
+  return out;
+}
+
+// The labels of a diagnostic, then its help: at the last label, or on its
+// own line when there is none.
+std::string places_and_help(const Diagnostic& d, std::string_view text, std::string_view path,
+                            bool color) {
+  std::string out;
+  for (std::size_t i = 0; i < d.labels.size(); ++i) {
+    const bool last = i + 1 == d.labels.size();
+    out += label_snippet(d.labels[i], text, path, last ? std::string_view(d.help) : "", color);
+  }
+  if (d.labels.empty() && !d.help.empty()) out += "help: " + d.help + "\n";
   return out;
 }
 
@@ -320,22 +409,23 @@ namespace brix::cli {
 std::string render_diagnostic(const Diagnostic& diagnostic, std::string_view text,
                               std::string_view path, const ReportStyle& style) {
   if (style.format == ErrorFormat::Json) return diagnostic_json(diagnostic, path);
-  std::string out;
+  std::string out = heading(diagnostic, style.color);
   if (diagnostic.chain) {
-    out = render_error(*diagnostic.chain, path, style);
+    // The library's report exactly; the heading above names the file's
+    // code, the file's own heading names the file.
+    out += render_text(*diagnostic.chain, path, style.color);
+    out += '\n';
+  } else if (diagnostic.span) {
+    const SourceSpan& at = *diagnostic.span;
+    std::string rendered =
+        Error::new_from_span(CustomError{diagnostic.message}, text, at.start.offset, at.end.offset)
+            .to_string(path);
+    out += style.color ? colour_report(rendered) : rendered;
+    out += '\n';
   } else {
-    out = std::string(severity_name(diagnostic.severity)) + "[" + diagnostic.code +
-          "]: " + diagnostic.message + "\n";
-    if (diagnostic.span) {
-      const SourceSpan& at = *diagnostic.span;
-      std::string rendered = Error::new_from_span(CustomError{diagnostic.message}, text,
-                                                  at.start.offset, at.end.offset)
-                                 .to_string(path);
-      out += style.color ? colour_report(rendered) : rendered;
-      out += '\n';
-    }
+    out += diagnostic.message + "\n";
   }
-  out += help_text(diagnostic, text, path, style.color);
+  out += places_and_help(diagnostic, text, path, style.color);
   return out;
 }
 

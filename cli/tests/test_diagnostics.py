@@ -118,3 +118,49 @@ def test_usage_errors_and_read_errors_in_json(brix, files):
     assert status == 2 and json.loads(err)["code"] == "E0505"
     status, _, err = brix("--error-format", "json", "check", "cr.brix")
     assert status == 2 and json.loads(err)["code"] == "E0502" and "carriage return" in json.loads(err)["message"]
+
+
+# What a registrar sees: a heading with the code over each report (for an
+# error, the library's report exactly), the message said once, and the slip
+# marked with what is wrong there.
+SEEN = {
+    "missing ;": ('SELECT 1 FROM CSCI 1010 : "Intro"\nSELECT 1 FROM MATH 1210 : "b";\n', """\
+error[E0101]: the text does not follow the grammar
+ --> f.brix:1:15
+  |
+1 | SELECT 1 FROM CSCI 1010 : "Intro"
+  |               ^---
+  |
+  = expected variable, XYZ, selector_list, or statement
+ --> f.brix:1:34
+  |
+1 | SELECT 1 FROM CSCI 1010 : "Intro"
+  |                                  ^ `;` missing here
+  |
+  = help: each statement ends with `;` — add one after `"` on line 1
+"""),
+    "reversed range": ('SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "x";\n', """\
+warning[W0202]: a RANGE whose first course comes after its second
+ --> f.brix:1:15
+  |
+1 | SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "x";
+  |               ^-------------------------^
+  |
+  = this range starts after it ends, so it holds no course
+ --> f.brix:1:21
+  |
+1 | SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "x";
+  |                     ^^^^^^^^^^^^^^^^^^^^ reversed
+  |
+  = help: swap the two courses
+"""),
+}
+
+
+@pytest.mark.parametrize("text, seen", SEEN.values(), ids=SEEN.keys())
+def test_what_a_registrar_sees(brix, files, text, seen):
+    files({"f.brix": text})
+    _, out, err = brix("lint", "f.brix")
+    assert err == "f.brix:\n" + seen + "\n"
+    assert out.endswith("1 file: 0 ok, 1 with errors, 0 warnings\n" if seen.startswith("error")
+                        else "1 file: 1 ok, 0 with errors, 1 warning\n")

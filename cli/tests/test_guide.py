@@ -7,8 +7,14 @@ Fenced blocks of the guide, by their info string:
                         error output (the file is called NAME, default major.brix)
   brix-externs          an externs file used by the next brix or brix-error block
   console               "$ brix ..." lines, each followed by its exact output
+  brix-wrong CODE [ARG...]  must be reported with CODE by `brix lint ARG... major.brix`
+                        (as=cr: written with bare CR line breaks, as=latin-1:
+                        written in Latin-1)
+  brix-fixed CODE [ARG...]  the same file put right: no CODE, exit status 0
+  file NAME             a file the next brix-wrong or brix-fixed block needs
 """
 
+import json
 import re
 import shlex
 
@@ -84,3 +90,47 @@ def test_guide_lists_exactly_the_catalog_departments():
     listed = re.findall(r"`([A-Z&]{3,4})`", text.split("## Department codes", 1)[1])
     catalog = (ROOT / "libbrix/src/tarrow_departments/departments.txt").read_text().split()
     assert sorted(listed) == sorted(catalog)
+
+
+def code_examples():
+    """pytest params of (source, args, encoding, files, code, wrong)."""
+    found = []
+    needed = {}
+    for line, kind, args, body in blocks():
+        if kind == "file":
+            needed[args[0]] = body
+        elif kind in ("brix-wrong", "brix-fixed"):
+            code, rest = args[0], args[1:]
+            layout = [a for a in rest if a.startswith("as=")]
+            found.append(pytest.param(body, [a for a in rest if not a.startswith("as=")],
+                                      layout[0][3:] if layout else "utf-8", needed, code,
+                                      kind == "brix-wrong", id=f"line{line}-{kind[5:]}-{code}"))
+            needed = {}
+    return found
+
+
+CODE_EXAMPLES = code_examples()
+
+
+def test_every_code_has_a_chapter_with_a_wrong_and_a_fixed_example():
+    codes = re.findall(r'\{"([EW]\d{4})", Severity::', (ROOT / "libbrix/src/diagnostics/codes.cpp").read_text())
+    text = GUIDE.read_text(encoding="utf-8")
+    assert len(codes) > 20
+    for code in codes:
+        assert f"\n### {code}: " in text, code
+        if code == "E0001":  # nothing can cause it
+            continue
+        for wrong in (True, False):
+            assert [p for p in CODE_EXAMPLES if p.values[4] == code and p.values[5] == wrong], (code, wrong)
+
+
+@pytest.mark.parametrize("source, args, encoding, needed, code, wrong", CODE_EXAMPLES)
+def test_code_example(brix, files, source, args, encoding, needed, code, wrong):
+    data = source.replace("\n", "\r").encode("latin-1") if encoding == "cr" else source.encode(encoding)
+    files({"major.brix": data, **needed})
+    status, _, err = brix("lint", "--error-format", "json", *args, "major.brix")
+    found = [json.loads(line)["code"] for line in err.splitlines()]
+    if wrong:
+        assert code in found, err
+    else:
+        assert status == 0 and code not in found, err

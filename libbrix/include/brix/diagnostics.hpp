@@ -5,6 +5,7 @@
 #include "brix/config.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +93,61 @@ std::vector<Diagnostic> check(std::string_view text, const Options& options = {}
 
 // parse_with_externals with the options' externs and catalog.
 Result<ParseResult> parse_with_options(std::string_view text, const Options& options);
+
+// What an editor needs for an outline, go-to-definition, rename and hover.
+// Every list is in text order.
+struct Symbols {
+  // An extern declaration or an assignment.
+  struct Definition {
+    std::string name;  // as written, "$" included
+    SourceSpan span;   // the name
+    SourceSpan statement;
+    bool is_extern = false;
+    // What the variable holds: "selector list", "selector", "quantity",
+    // "string" or "class".
+    std::string kind;
+  };
+  // A variable where it is used.
+  struct Use {
+    std::string name;
+    SourceSpan span;
+    // The index in `definitions` of the definition in effect here.
+    std::size_t definition = 0;
+  };
+  struct Requirement {
+    SourceSpan statement;  // from SELECT or LIMIT to its ";"
+    SourceSpan query;
+    std::string description;      // the text value, also when a variable holds it
+    SourceSpan description_span;  // the string or the variable
+    std::uint16_t priority = 1;
+  };
+  // A course wherever it stands: in a query, a call or an assignment.
+  struct Course {
+    std::string department;
+    std::uint16_t number = 0;
+    bool lab = false;
+    SourceSpan span;
+    SourceSpan department_span;  // the department code alone
+  };
+  // A selector function call.
+  struct Call {
+    std::string function;  // the function's name in capitals, "RANGE_TAG"
+    SourceSpan name_span;  // the name as written
+    SourceSpan span;       // from the name to ")"
+  };
+
+  std::vector<Definition> definitions;
+  std::vector<Use> uses;
+  std::vector<Requirement> requirements;
+  std::vector<Course> courses;
+  std::vector<Call> calls;
+};
+
+// The symbols of a file. Statements with errors are left out, as check
+// leaves them out when it reads on (so a use whose definition has an error
+// is left out too); an extern the options give no value still counts as
+// defined.
+Symbols symbols(std::string_view text, const Options& options = {});
 
 // A position from a byte offset of `text`.
 SourcePosition position_at(std::string_view text, std::size_t offset);

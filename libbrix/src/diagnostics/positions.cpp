@@ -5,24 +5,30 @@
 #include <string>
 
 #include "brix/diagnostics.hpp"
+#include "diagnostics/position_index.hpp"
 
 namespace brix {
 
-SourcePosition position_at(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  SourcePosition at{offset, 1, 1, 1};
-  std::size_t line_start = 0;
-  for (std::size_t i = text.find('\n'); i != std::string_view::npos && i < offset;
-       i = text.find('\n', i + 1)) {
-    ++at.line;
-    line_start = i + 1;
+namespace detail {
+
+PositionIndex::PositionIndex(std::string_view text) : text_(text), starts_{0} {
+  for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
+    starts_.push_back(i + 1);
   }
+}
+
+SourcePosition PositionIndex::at(std::size_t offset) const {
+  offset = std::min(offset, text_.size());
+  // The last line start at or before the offset.
+  const auto line = std::upper_bound(starts_.begin(), starts_.end(), offset) - 1;
+  const auto number = static_cast<std::size_t>(line - starts_.begin()) + 1;
   // An offset between the CR and LF of a pair is already on the next line.
-  if (offset > 0 && offset < text.size() && text[offset - 1] == '\r' && text[offset] == '\n') {
-    return {offset, at.line + 1, 1, 1};
+  if (offset > 0 && offset < text_.size() && text_[offset - 1] == '\r' && text_[offset] == '\n') {
+    return {offset, number + 1, 1, 1};
   }
-  for (std::size_t i = line_start; i < offset; ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
+  SourcePosition at{offset, number, 1, 1};
+  for (std::size_t i = *line; i < offset; ++i) {
+    const auto byte = static_cast<unsigned char>(text_[i]);
     if ((byte & 0xC0) == 0x80) continue;
     ++at.column;
     at.column_utf16 += byte >= 0xF0 ? 2 : 1;
@@ -30,8 +36,14 @@ SourcePosition position_at(std::string_view text, std::size_t offset) {
   return at;
 }
 
+}  // namespace detail
+
+SourcePosition position_at(std::string_view text, std::size_t offset) {
+  return detail::PositionIndex(text).at(offset);
+}
+
 SourceSpan span_of(std::string_view text, std::size_t start, std::size_t end) {
-  return {position_at(text, start), position_at(text, end)};
+  return detail::PositionIndex(text).span(start, end);
 }
 
 std::string apply_fixes(std::string_view text, std::vector<FixIt> fixes) {

@@ -7,12 +7,13 @@
 #include <utility>
 #include <variant>
 
+#include "lib/parse_with_catalog.hpp"
 #include "lib/utf8.hpp"
 #include "parser/grammar.hpp"
+#include "parser/rule_names.hpp"
 #include "reader/json_sink.hpp"
 #include "reader/model_sink.hpp"
 #include "reader/reader.hpp"
-#include "tarrow_departments/catalog_scope.hpp"
 
 namespace brix {
 namespace {
@@ -27,7 +28,7 @@ std::optional<ErrorChain> check_utf8(std::string_view text) {
 }
 
 ErrorChain syntax_error(const Error& report) {
-  return ErrorChain::from_report(report.renamed_rules(renamed_rules_impl));
+  return ErrorChain::from_report(report.renamed_rules(detail::renamed_rules_impl));
 }
 
 // Documents are commonly one to four times as long as their text: room for
@@ -81,10 +82,11 @@ std::optional<ErrorChain> trailing_text(std::string_view text, std::size_t value
 // The reader checks the UTF-8 of the strings and comments it reads, where
 // alone it accepts bytes that are not ASCII; when it stops short, invalid
 // UTF-8 anywhere is the error that counts.
-Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
+Result<ParseResult> detail::parse_with_catalog(std::string_view text, const ExternValues& externals,
+                                               const Catalog* catalog) {
   if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
-  detail::BRIXParser<detail::ModelSink> reader(text, externals, sink, detail::catalog_in_force());
+  detail::BRIXParser<detail::ModelSink> reader(text, externals, sink, catalog);
   detail::ReadResult read = reader.parse_file();
   if (read.end != detail::ReadEnd::Done) {
     if (std::optional<ErrorChain> bad = check_utf8(text)) return std::move(*bad);
@@ -99,6 +101,10 @@ Result<ParseResult> parse_with_externals(std::string_view text, ExternValues ext
   }
 }
 
+Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals) {
+  return detail::parse_with_catalog(text, externals, nullptr);
+}
+
 Result<ParseResult> parse(std::string_view text) {
   return parse_with_externals(text, {});
 }
@@ -109,7 +115,7 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
   const std::size_t before = out.size();
   out.reserve(before + kJsonBytesPerTextByte * text.size());
   detail::JsonSink sink(out);
-  detail::BRIXParser<detail::JsonSink> reader(text, externals, sink, detail::catalog_in_force());
+  detail::BRIXParser<detail::JsonSink> reader(text, externals, sink, nullptr);
   detail::ReadResult read = reader.parse_file();
   if (read.end == detail::ReadEnd::Done) return out.size() - before;
   sink.abandon();
@@ -134,7 +140,7 @@ Result<VarValue> parse_extern_value(std::string_view text) {
   if (too_large(text)) return refuse_large(text);
   detail::ModelSink sink;
   const ExternValues none;
-  detail::BRIXParser<detail::ModelSink> reader(text, none, sink, detail::catalog_in_force());
+  detail::BRIXParser<detail::ModelSink> reader(text, none, sink, nullptr);
   detail::ReadResult read = reader.parse_extern_value();
   if (read.end == detail::ReadEnd::Syntax) {
     // The grammar's value may end before the reader stopped.

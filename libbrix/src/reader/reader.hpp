@@ -40,6 +40,7 @@
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
 #include "parser/name_hash.hpp"
+#include "parser/rule_names.hpp"
 #include "reader/byte_classes.hpp"
 #include "reader/functions.hpp"
 #include "reader/sink.hpp"
