@@ -19,7 +19,7 @@ from pygls.lsp.server import LanguageServer
 from pygls.uris import to_fs_path
 
 from .. import _check, _native, _symbols
-from .._types import Diagnostic, Symbols
+from .._types import BrixError, Diagnostic, Symbols
 from . import completion
 from .text import LineIndex, apply_change, clean
 
@@ -84,7 +84,7 @@ class Document:
     @property
     def symbols(self) -> Symbols:
         if self._symbols is None or self._symbols[0] != self.version:
-            self._symbols = (self.version, _symbols.symbols(self.text))
+            self._symbols = (self.version, _symbols.read_any(self.text) if _symbols.has_errors(self.text) else _symbols.symbols(self.text))
         return self._symbols[1]
 
     @property
@@ -496,7 +496,10 @@ if hasattr(_native, "format"):
         document = ls.document(params.text_document.uri)
         if document is None:
             return None
-        formatted = _check.format(document.text)
+        try:
+            formatted = _check.format(document.text)
+        except BrixError:
+            return None  # the diagnostics already show why
         if formatted == document.text:
             return []
         end = document.lines.position(len(document.text), ls.encoding)
