@@ -328,7 +328,7 @@ def complete(ls: BrixServer, params: lsp.CompletionParams) -> Optional[lsp.Compl
     if isinstance(catalog, list):
         departments: Sequence[str] = [str(code) for code in catalog]
     else:
-        departments = _check._catalog_codes(catalog) if catalog else _native.departments()
+        departments = (_check._catalog_codes(catalog) or []) if catalog else _native.departments()
     offset = len(document.text[:index].encode("utf-8", "surrogatepass"))
     found = completion.items(
         document.symbols, offset, departments, ls.settings.department_names, ls.snippets, variable
