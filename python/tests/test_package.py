@@ -90,6 +90,29 @@ def test_symbols(text, uses, descriptions, any_uses, any_descriptions):
     assert _shown(_symbols.read_any(text)) == (any_uses, any_descriptions)
 
 
+@pytest.mark.parametrize("path", sorted((ROOT / "examples").glob("*.brix")), ids=lambda p: p.name)
+def test_the_tokenizer_reads_a_valid_file_as_the_library_does(path):
+    # The language server switches between the two as a file gains and
+    # loses errors; on valid text nothing may move.
+    text = path.read_text(encoding="utf-8")
+    assert not _symbols.has_errors(text)
+    assert _symbols.read_any(text) == brix.symbols(text)
+
+
+# (text, whether the language server must fall back on the tokenizer)
+FALLBACKS = [
+    ('SELECT 1 FROM CSCI 1010 : "a";', False),
+    ('extern $n;\nSELECT $n FROM CSCI 1010 : "a";', False),
+    ('SELECT 1 FROM CSCX 1010 : "a";', True),
+    ('SELECT 1 FROM CSCI 1010 : "a"', True),
+]
+
+
+@pytest.mark.parametrize("text, expected", FALLBACKS)
+def test_symbols_fall_back_on_the_tokenizer_only_where_statements_are_left_out(text, expected):
+    assert _symbols.has_errors(text) == expected
+
+
 # (text, what the definitions hold as written)
 DEFINITION_VALUES = [
     ("$x = [CSCI 1010,\n  CSCI 1020] ;", ["[CSCI 1010,\n  CSCI 1020]"]),

@@ -84,7 +84,11 @@ class Document:
     @property
     def symbols(self) -> Symbols:
         if self._symbols is None or self._symbols[0] != self.version:
-            self._symbols = (self.version, _symbols.read_any(self.text) if _symbols.has_errors(self.text) else _symbols.symbols(self.text))
+            # The library's reading leaves statements with errors out; while
+            # the file has some, the tokenizer finds its way around them.
+            tolerant = _symbols.has_errors(self.text)
+            found = _symbols.read_any(self.text) if tolerant else _symbols.symbols(self.text)
+            self._symbols = (self.version, found)
         return self._symbols[1]
 
     @property
