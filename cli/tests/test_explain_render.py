@@ -7,7 +7,21 @@ from conftest import ROOT
 MINOR = 'SELECT 2 FROM [MATH 1210, MATH 1220] : "Single-variable calculus";\n'
 ZERO = 'SELECT 0 FROM MATH 1210 : "x";\n'
 EXTERN = 'extern $e;\nSELECT 1 FROM $e : "Electives";\n'
-FILES = {"minor.brix": MINOR, "zero.brix": ZERO, "extern.brix": EXTERN, "e.externs": "e = TAG(\"x\")\n"}
+# Variables inside variables, spliced at two depths: each course keeps the
+# variable it came through.
+VARS = ('$c = CSCI 2000;\n$core = [MATH 1210, SELECT 1 FROM [CSCI 1010, $c]];\n$n = 2-3;\n$d = "Core";\n$p = 4;\n'
+        'SELECT $n FROM [$core, SELECT 1 FROM $core, $c] : $d : $p;\n')
+VARS_EXPLAINED = (
+    "Take 2 to 3 ($n) of the following. (Core; priority 4 ($p))\n"
+    "- MATH 1210 (from the core list ($core)).\n"
+    "- Take 1 of: CSCI 1010, CSCI 2000 (from $c). (from the core list ($core))\n"
+    "- Take 1 of the following.\n"
+    "  - MATH 1210 (from the core list ($core)).\n"
+    "  - Take 1 of: CSCI 1010, CSCI 2000 (from $c). (from the core list ($core))\n"
+    "- CSCI 2000 (from $c).\n"
+)
+FILES = {"minor.brix": MINOR, "zero.brix": ZERO, "extern.brix": EXTERN, "e.externs": "e = TAG(\"x\")\n",
+         "vars.brix": VARS}
 ZERO_REPORT = (
     "failed parsing quantity\n\nCaused by:\n     --> zero.brix:1:8\n      |\n    1 | SELECT 0 FROM MATH 1210 : \"x\";\n"
     "      |        ^\n      |\n      = cannot select zero\n"
@@ -23,6 +37,7 @@ RUNS = {
     "explain two files": (["explain", "minor.brix", "minor.brix"], (0, 2 * "Take 2 of: MATH 1210, MATH 1220. (Single-variable calculus)\n", "")),
     "explain with externs": (["explain", "--externs-file", "e.externs", "extern.brix"],
                              (0, 'Take 1 course tagged "x" (from $e). (Electives)\n', "")),
+    "explain variables": (["explain", "vars.brix"], (0, VARS_EXPLAINED, "")),
     "explain error": (["explain", "zero.brix"], (1, "", ZERO_REPORT)),
     "render error": (["render", "zero.brix", "-o", "page.html"], (1, "", ZERO_REPORT)),
     "render missing": (["render", "x.brix"], usage("cannot read 'x.brix': No such file or directory")),

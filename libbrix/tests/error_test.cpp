@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "parser/rule_names.hpp"
+
 namespace brix {
 namespace {
 
 std::string_view display_name(Rule r) {
-  return renamed_rules_impl(r);
+  return detail::renamed_rules_impl(r);
 }
 
 Error renamed(const Error& e) {

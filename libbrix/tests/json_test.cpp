@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "brix/brix.hpp"
+#include "model/json_size.hpp"
 #include "model_examples.hpp"
 
 namespace brix {
@@ -178,7 +179,7 @@ TEST(Json, SizeIsTheLengthOfTheCompactText) {
   TreeGenerator generator(0x51ce);
   for (int i = 0; i < 200; ++i) {
     const BRIXQueryFile file = generator.file();
-    EXPECT_EQ(json_size(file), compact(file).size()) << "document " << i;
+    EXPECT_EQ(detail::json_size(file), compact(file).size()) << "document " << i;
   }
 
   const auto repeat = [](std::string_view piece, int times) {
@@ -199,7 +200,7 @@ TEST(Json, SizeIsTheLengthOfTheCompactText) {
     EXPECT_EQ(json, R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},)"
                     R"("type":"Select","selector":[]},"description":")" +
                         expected + R"(","priority":1}]})");
-    EXPECT_EQ(json_size(file), json.size());
+    EXPECT_EQ(detail::json_size(file), json.size());
   }
 }
 

@@ -17,7 +17,7 @@ inline Selector selector(Selector::Variant value) {
 }
 
 inline Selector nested(BRIXQuery query) {
-  return Selector{Selector::Query{Box<BRIXQuery>(std::move(query))}};
+  return Selector{Selector::Query{detail::Box<BRIXQuery>(std::move(query))}};
 }
 
 // One selector of every variant, in variant order; the last is a nested

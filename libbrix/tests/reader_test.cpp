@@ -172,9 +172,9 @@ TEST(Reader, DeepExternsMeetTheNestingBound) {
   Result<VarValue> d255 = parse_extern_value(text);
   ASSERT_TRUE(d255.ok());
   const auto wrap = [](const VarValue& inner) {
-    return VarValue{VarValue::SelectorList{{Selector{Selector::Query{
-        Box<BRIXQuery>(BRIXQuery{Quantity{Quantity::Single{1}}, QueryType::Select,
-                                 std::get<VarValue::SelectorList>(inner.value).selectors})}}}}};
+    return VarValue{VarValue::SelectorList{{Selector{Selector::Query{detail::Box<BRIXQuery>(
+        BRIXQuery{Quantity{Quantity::Single{1}}, QueryType::Select,
+                  std::get<VarValue::SelectorList>(inner.value).selectors})}}}}};
   };
   const VarValue d256 = wrap(*d255);
   const ExternValues ext{{"$d256", d256}, {"$d257", wrap(d256)}};

@@ -58,11 +58,6 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
 void write_json(const BRIXQueryFile& file, std::string& out);
 void write_json_pretty(const BRIXQueryFile& file, std::string& out);
 
-// The length in bytes of the compact JSON document, for callers that size a
-// buffer before writing into it (the Python module). It walks the whole
-// tree, so it costs about half as much as writing the text.
-std::size_t json_size(const BRIXQueryFile& file);
-
 // The one-line diagnostic text form ("ParseResult { parsed_brix_file: ... }").
 std::string diagnostic_text(const ParseResult& result);
 std::string diagnostic_text(const VarValue& value);

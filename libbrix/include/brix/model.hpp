@@ -4,80 +4,36 @@
 
 #include "brix/config.hpp"
 
-#include <bit>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <variant>
 #include <vector>
 
+#include "brix/detail/box.hpp"
+#include "brix/detail/small_text.hpp"
 #include "brix/version.hpp"
 
 namespace brix {
 
 // An owned UTF-8 text in eight bytes, the type of every text of the tree.
-// Texts of up to seven bytes (department codes, most tags) are kept inline;
-// a longer one lives in one heap block holding its length and its bytes. A
-// std::string takes 32 bytes, which made every Selector 120 bytes long; with
-// Text it takes 48, so a document's tree is less than half the memory to
-// build, copy, walk and free.
+// Short texts (department codes, most tags) take no heap block.
 class Text {
  public:
-  Text() noexcept { set_inline(0); }
-  Text(std::string_view text) { assign(text); }
-  Text(const char* text) { assign(std::string_view(text)); }
-  Text(const std::string& text) { assign(std::string_view(text)); }
-  Text(const Text& other) {
-    if (other.is_inline()) {
-      std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-    } else {
-      assign(other.view());
-    }
-  }
-  Text(Text&& other) noexcept {
-    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-    other.set_inline(0);
-  }
-  Text& operator=(const Text& other) {
-    Text copy(other);
-    swap(copy);
-    return *this;
-  }
-  Text& operator=(Text&& other) noexcept {
-    swap(other);
-    return *this;
-  }
-  ~Text() {
-    if (!is_inline()) ::operator delete(block());
-  }
+  Text() noexcept = default;
+  Text(std::string_view text) : bytes_(text) {}
+  Text(const char* text) : bytes_(std::string_view(text)) {}
+  Text(const std::string& text) : bytes_(std::string_view(text)) {}
 
-  std::size_t size() const noexcept {
-    if (is_inline()) return static_cast<std::size_t>(bytes_[kTag] >> 1);
-    std::size_t size;
-    std::memcpy(&size, block(), sizeof size);
-    return size;
-  }
+  std::size_t size() const noexcept { return bytes_.size(); }
   bool empty() const noexcept { return size() == 0; }
-  const char* data() const noexcept {
-    return is_inline() ? reinterpret_cast<const char*>(bytes_) + kInlineStart
-                       : static_cast<const char*>(block()) + sizeof(std::size_t);
-  }
-  std::string_view view() const noexcept { return std::string_view(data(), size()); }
+  const char* data() const noexcept { return bytes_.data(); }
+  std::string_view view() const noexcept { return bytes_.view(); }
   operator std::string_view() const noexcept { return view(); }
   std::string str() const { return std::string(view()); }
-
-  void swap(Text& other) noexcept {
-    unsigned char tmp[sizeof bytes_];
-    std::memcpy(tmp, bytes_, sizeof bytes_);
-    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-    std::memcpy(other.bytes_, tmp, sizeof bytes_);
-  }
+  void swap(Text& other) noexcept { bytes_.swap(other.bytes_); }
 
   friend bool operator==(const Text& a, const Text& b) noexcept { return a.view() == b.view(); }
   friend bool operator==(const Text& a, std::string_view b) noexcept { return a.view() == b; }
@@ -90,64 +46,9 @@ class Text {
   }
 
  private:
-  // The tag byte is the pointer's low-order byte: a heap block's address is
-  // even, an inline text sets the low bit and keeps its length above it. The
-  // inline bytes are the seven others, in order.
-  static constexpr std::size_t kTag = std::endian::native == std::endian::little ? 0 : 7;
-  static constexpr std::size_t kInlineStart = kTag == 0 ? 1 : 0;
-  static constexpr std::size_t kInlineMax = 7;
-
-  bool is_inline() const noexcept { return (bytes_[kTag] & 1) != 0; }
-  void set_inline(std::size_t length) noexcept {
-    std::memset(bytes_, 0, sizeof bytes_);
-    bytes_[kTag] = static_cast<unsigned char>(length << 1 | 1);
-  }
-  void* block() const noexcept {
-    void* p;
-    std::memcpy(&p, bytes_, sizeof p);
-    return p;
-  }
-  void assign(std::string_view text) {
-    if (text.size() <= kInlineMax) {
-      set_inline(text.size());
-      if (!text.empty()) std::memcpy(bytes_ + kInlineStart, text.data(), text.size());
-      return;
-    }
-    void* p = ::operator new(sizeof(std::size_t) + text.size());
-    const std::size_t size = text.size();
-    std::memcpy(p, &size, sizeof size);
-    std::memcpy(static_cast<char*>(p) + sizeof size, text.data(), size);
-    std::memcpy(bytes_, &p, sizeof p);
-  }
-
-  alignas(void*) unsigned char bytes_[sizeof(void*)];
+  detail::SmallText bytes_;
 };
 static_assert(sizeof(Text) == 8);
-
-// An owning pointer with value semantics: copying a Box copies the pointee.
-// It lets a selector hold a nested query (the only recursive edge of the tree).
-template <class T>
-class Box {
- public:
-  explicit Box(T value) : ptr_(std::make_unique<T>(std::move(value))) {}
-  Box(const Box& other) : ptr_(std::make_unique<T>(*other.ptr_)) {}
-  Box(Box&&) noexcept = default;
-  Box& operator=(const Box& other) {
-    if (this != &other) ptr_ = std::make_unique<T>(*other.ptr_);
-    return *this;
-  }
-  Box& operator=(Box&&) noexcept = default;
-  ~Box() = default;
-
-  T& operator*() { return *ptr_; }
-  const T& operator*() const { return *ptr_; }
-  T* operator->() { return ptr_.get(); }
-  const T* operator->() const { return ptr_.get(); }
-  friend bool operator==(const Box& a, const Box& b) { return *a.ptr_ == *b.ptr_; }
-
- private:
-  std::unique_ptr<T> ptr_;
-};
 
 // One course: a department code, a course number and the lab marker.
 struct Class {
@@ -222,7 +123,7 @@ struct Selector {
     friend bool operator==(const RangeTag&, const RangeTag&) = default;
   };
   struct Query {
-    Box<BRIXQuery> query;
+    detail::Box<BRIXQuery> query;  // read with * and ->
     friend bool operator==(const Query&, const Query&) = default;
   };
 
@@ -270,8 +171,5 @@ struct VarValue {
   Variant value;
   friend bool operator==(const VarValue&, const VarValue&) = default;
 };
-
-// One argument of a selector function call while it is checked.
-using Argument = std::variant<Class, Text>;
 
 }  // namespace brix

@@ -75,7 +75,4 @@ inline constexpr int RULE_COUNT = 0
 // The member's name as written in the grammar ("class" for Rule::class_).
 std::string_view rule_name(Rule rule);
 
-// The name shown for the rule in syntax errors ("<CLASS> primitive" for class).
-std::string_view renamed_rules_impl(Rule rule);
-
 }  // namespace brix

@@ -1,27 +1,24 @@
 #include "explain/outline.hpp"
 
 #include <algorithm>
-#include <optional>
+#include <limits>
 #include <unordered_map>
 #include <utility>
 
-#include "parser/grammar.hpp"
+#include "reader/model_sink.hpp"
+#include "reader/reader.hpp"
 
 namespace brix::detail {
 namespace {
 
-TextSpan span_of(Pair node) {
-  return {node.start(), node.end()};
+TextSpan span_of(Span span) {
+  return {span.begin, span.end};
 }
 
-OutlineItem item_at(Pair node) {
+OutlineItem item_at(Span span) {
   OutlineItem item;
-  item.span = span_of(node);
+  item.span = span_of(span);
   return item;
-}
-
-Pair first_child(Pair node) {
-  return *node.children().next();
 }
 
 // What a variable holds, as far as the outline cares: the selectors it
@@ -31,130 +28,125 @@ struct VariableShape {
   bool list = false;
 };
 
-// Reads the places of every statement from the grammar's tree.
-class ShapeReader {
+// The model sink that also lays the outline's places as the reader goes:
+// one read builds the document and says where each of its parts stands.
+class OutlineSink : public ModelSink {
  public:
-  explicit ShapeReader(const ExternValues& externals) : externals_(externals) {}
-
-  void add(Pair statement) {
-    switch (statement.rule()) {
-      case Rule::extern_decl:
-        add_extern(first_child(statement).as_str());
-        break;
-      case Rule::var_assign:
-        add_assignment(statement);
-        break;
-      case Rule::special_statement:
-        add_requirement(statement);
-        break;
-      default:
-        break;
-    }
-  }
+  explicit OutlineSink(const ExternValues& externals) : externals_(externals) {}
 
   std::vector<OutlineRequirement> take() && { return std::move(requirements_); }
 
- private:
-  void add_extern(std::string_view name) {
-    const auto value = externals_.find(std::string(name));
+  void extern_declared(const Name& name, ValueKind kind, Span statement) {
+    ModelSink::extern_declared(name, kind, statement);
+    // An extern's selectors have no place in the text: only their number.
+    const auto value = externals_.find(std::string(name.text));
     if (value == externals_.end()) return;
     VariableShape shape;
     if (const auto* list = std::get_if<VarValue::SelectorList>(&value->second.value)) {
       shape.items.resize(list->selectors.size());
       shape.list = true;
-    } else if (std::holds_alternative<Selector>(value->second.value) ||
-               std::holds_alternative<Class>(value->second.value)) {
+    } else if (kind == ValueKind::Selector || kind == ValueKind::Class) {
       shape.items.resize(1);
     }
-    variables_[std::string(name)] = std::move(shape);
+    variables_[std::string(name.text)] = std::move(shape);
   }
 
-  void add_assignment(Pair statement) {
-    Pairs children = statement.children();
-    const std::string name(children.next()->as_str());
-    const Pair value = first_child(*children.next());
+  void assignment_begin(const Name& name, ValueKind kind) {
+    ModelSink::assignment_begin(name, kind);
+    held_.clear();
+    if (kind == ValueKind::SelectorList || kind == ValueKind::Selector) lists_.push_back(&held_);
+  }
+  VarValue assignment_end(const Name& name, ValueKind kind, Span value, Span statement) {
     VariableShape shape;
-    switch (value.rule()) {
-      case Rule::selector_list:
+    switch (kind) {
+      case ValueKind::SelectorList:
         shape.list = true;
-        list_items(value, shape.items);
+        [[fallthrough]];
+      case ValueKind::Selector:
+        lists_.pop_back();
+        shape.items = std::move(held_);
         break;
-      case Rule::XYZ:
-      case Rule::class_argument:
+      case ValueKind::Class:
         shape.items.push_back(item_at(value));
         break;
       default:
         break;
     }
-    variables_[name] = std::move(shape);
+    variables_[std::string(name.text)] = std::move(shape);
+    return ModelSink::assignment_end(name, kind, value, statement);
   }
 
-  void add_requirement(Pair statement) {
-    Pairs children = statement.children();
-    OutlineRequirement requirement;
-    requirement.span = span_of(statement);
-    requirement.query = query_shape(*children.next());
-    if (const Pair description = *children.next(); description.rule() == Rule::variable) {
-      requirement.description_variable = description.as_str();
-    }
-    if (const std::optional<Pair> priority = children.next()) {
-      requirement.priority_written = true;
-      if (priority->rule() == Rule::variable) requirement.priority_variable = priority->as_str();
-    }
-    requirements_.push_back(std::move(requirement));
+  void requirement_begin(Span statement) {
+    ModelSink::requirement_begin(statement);
+    requirements_.emplace_back().span.start = statement.begin;
+  }
+  void description(const Literal& literal) {
+    ModelSink::description(literal);
+    requirements_.back().span.end = literal.span.end;
+  }
+  void description(const Name& name, const VarValue& value) {
+    ModelSink::description(name, value);
+    requirements_.back().description_variable = name.text;
+    requirements_.back().span.end = name.span.end;
+  }
+  void priority(const Count& count, bool written) {
+    ModelSink::priority(count, written);
+    OutlineRequirement& requirement = requirements_.back();
+    requirement.priority_written = written;
+    if (!written) return;
+    if (count.variable != nullptr) requirement.priority_variable = count.variable->text;
+    requirement.span.end = count.span.end;
   }
 
-  OutlineQuery query_shape(Pair statement) {
-    OutlineQuery query;
-    query.span = span_of(statement);
-    Pairs children = statement.children();
-    children.next();  // SELECT or LIMIT
-    if (const Pair count = first_child(*children.next()); count.rule() == Rule::variable) {
-      query.count_variable = count.as_str();
-    }
-    children.next();  // FROM
-    const Pair selector = first_child(*children.next());
-    if (selector.rule() == Rule::selector_list) {
-      list_items(selector, query.items);
+  void query_begin(QueryType type, Span keyword, const Count& count, int level) {
+    ModelSink::query_begin(type, keyword, count, level);
+    OutlineQuery* query;
+    if (level == 0) {
+      query = &requirements_.back().query;
     } else {
-      single_items(selector, query.items);
+      OutlineItem& item = lists_.back()->emplace_back();
+      query = &item.nested.emplace_back();
     }
-    return query;
+    if (count.variable != nullptr) query->count_variable = count.variable->text;
+    queries_.push_back(query);
+    lists_.push_back(&query->items);
+  }
+  void query_end(Span span, int level) {
+    ModelSink::query_end(span, level);
+    lists_.pop_back();
+    queries_.back()->span = span_of(span);
+    queries_.pop_back();
+    if (level > 0) lists_.back()->back().span = span_of(span);
   }
 
-  void list_items(Pair selector_list, std::vector<OutlineItem>& out) {
-    for (Pair single : selector_list.children()) single_items(single, out);
+  void class_selector(const Course& course) {
+    ModelSink::class_selector(course);
+    lists_.back()->push_back(item_at(course.span));
   }
-
-  void single_items(Pair selector_single, std::vector<OutlineItem>& out) {
-    const Pair node = first_child(selector_single);
-    switch (node.rule()) {
-      case Rule::statement: {
-        OutlineItem item = item_at(node);
-        item.nested.push_back(query_shape(node));
-        out.push_back(std::move(item));
-        break;
-      }
-      case Rule::variable: {
-        const auto found = variables_.find(std::string(node.as_str()));
-        if (found == variables_.end()) break;
-        for (const OutlineItem& held : found->second.items) {
-          OutlineItem& item = out.emplace_back(held);
-          item.variable = node.as_str();
-          item.use = span_of(node);
-          item.from_list = found->second.list;
-        }
-        break;
-      }
-      default:
-        out.push_back(item_at(node));
-        break;
+  void call(const Call<VarValue>& call) {
+    ModelSink::call(call);
+    lists_.back()->push_back(item_at(call.span));
+  }
+  void splice(const Name& name, ValueKind kind, const VarValue& value) {
+    ModelSink::splice(name, kind, value);
+    const auto found = variables_.find(std::string(name.text));
+    if (found == variables_.end()) return;
+    for (const OutlineItem& held : found->second.items) {
+      OutlineItem& item = lists_.back()->emplace_back(held);
+      item.variable = name.text;
+      item.use = span_of(name.span);
+      item.from_list = found->second.list;
     }
   }
 
+ private:
   const ExternValues& externals_;
   std::unordered_map<std::string, VariableShape> variables_;
   std::vector<OutlineRequirement> requirements_;
+  // Where items go: the innermost open query's, or the value's being read.
+  std::vector<std::vector<OutlineItem>*> lists_;
+  std::vector<OutlineQuery*> queries_;
+  std::vector<OutlineItem> held_;
 };
 
 // Points the shapes at the document's values. A shape that does not fit its
@@ -177,23 +169,25 @@ void attach(OutlineQuery& shape, const BRIXQuery& query) {
 }  // namespace
 
 Result<Outline> build_outline(std::string_view text, const ExternValues& externals) {
+  OutlineSink sink(externals);
+  if (text.size() <= std::numeric_limits<std::uint32_t>::max()) {
+    BRIXParser<OutlineSink> reader(text, externals, sink);
+    if (reader.parse_file().end == ReadEnd::Done) {
+      Outline outline{text, ParseResult{std::move(sink.file)}, std::move(sink).take()};
+      const std::vector<BRIXRequirement>& requirements =
+          outline.result.parsed_brix_file.requirements;
+      for (std::size_t i = 0; i < outline.requirements.size(); ++i) {
+        outline.requirements[i].requirement = &requirements[i];
+        attach(outline.requirements[i].query, requirements[i].query);
+      }
+      return outline;
+    }
+  }
+  // A file that does not read is reported as parsing it reports it.
   Result<ParseResult> parsed = parse_with_externals(text, externals);
   if (!parsed) return std::move(parsed).error();
-  // The text is read: the grammar's tree gives the places of its statements.
-  ShapeReader shapes(externals);
-  std::variant<ParseTree, Error> tree = parse_rule(Rule::file, text);
-  if (const auto* whole = std::get_if<ParseTree>(&tree)) {
-    for (Pair statement : whole->pairs().next()->children()) shapes.add(statement);
-  }
-  Outline outline{text, std::move(*parsed), std::move(shapes).take()};
-  const std::vector<BRIXRequirement>& requirements = outline.result.parsed_brix_file.requirements;
-  for (std::size_t i = 0; i < outline.requirements.size() && i < requirements.size(); ++i) {
-    outline.requirements[i].requirement = &requirements[i];
-    attach(outline.requirements[i].query, requirements[i].query);
-  }
-  return outline;
+  return ErrorChain::from_message("the outline's read failed where parsing did not");
 }
-
 LineIndex::LineIndex(std::string_view text) {
   starts_.push_back(0);
   for (std::size_t at = text.find('\n'); at != std::string_view::npos;

@@ -10,6 +10,7 @@
 #include "lib/parse_with_catalog.hpp"
 #include "lib/utf8.hpp"
 #include "parser/grammar.hpp"
+#include "parser/rule_names.hpp"
 #include "reader/json_sink.hpp"
 #include "reader/model_sink.hpp"
 #include "reader/reader.hpp"
@@ -27,7 +28,7 @@ std::optional<ErrorChain> check_utf8(std::string_view text) {
 }
 
 ErrorChain syntax_error(const Error& report) {
-  return ErrorChain::from_report(report.renamed_rules(renamed_rules_impl));
+  return ErrorChain::from_report(report.renamed_rules(detail::renamed_rules_impl));
 }
 
 // Documents are commonly one to four times as long as their text: room for

@@ -16,6 +16,7 @@
 #include "brix/brix.hpp"
 #include "model/copy_bytes.hpp"
 #include "model/json_escapes.hpp"
+#include "model/json_size.hpp"
 
 namespace brix {
 namespace {
@@ -470,7 +471,7 @@ void append(const BRIXQueryFile& file, std::string& out) {
 
 }  // namespace
 
-std::size_t json_size(const BRIXQueryFile& file) {
+std::size_t detail::json_size(const BRIXQueryFile& file) {
   Counter counter;
   JsonWalk<false, Counter>(counter).file(file);
   return counter.size();
@@ -489,7 +490,7 @@ void write_json_pretty(const BRIXQueryFile& file, std::string& out) {
 // fresh memory for every copy.
 Result<std::string> ParseResult::to_string() const {
   std::string out;
-  out.reserve(json_size(parsed_brix_file));
+  out.reserve(detail::json_size(parsed_brix_file));
   write_json(parsed_brix_file, out);
   return out;
 }

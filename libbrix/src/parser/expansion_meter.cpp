@@ -6,8 +6,8 @@
 #include <variant>
 
 #include "brix/error.hpp"
-#include "brix/rule.hpp"
 #include "parser/grammar.hpp"
+#include "parser/rule_names.hpp"
 
 namespace brix::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "brix/rule.hpp"
+#include "parser/rule_names.hpp"
 
 #include <array>
 
@@ -23,7 +23,7 @@ std::string_view rule_name(Rule rule) {
   return kRuleNames[static_cast<std::size_t>(rule)].name;
 }
 
-std::string_view renamed_rules_impl(Rule rule) {
+std::string_view detail::renamed_rules_impl(Rule rule) {
   return kRuleNames[static_cast<std::size_t>(rule)].display;
 }
 

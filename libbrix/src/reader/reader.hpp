@@ -40,6 +40,7 @@
 #include "parser/expansion_meter.hpp"
 #include "parser/grammar.hpp"
 #include "parser/name_hash.hpp"
+#include "parser/rule_names.hpp"
 #include "reader/functions.hpp"
 #include "reader/sink.hpp"
 #include "tarrow_departments/tarrow_departments.hpp"
