@@ -142,10 +142,14 @@ def load(
 def format(text: str) -> str:  # noqa: A001 - the package's name for it
     """``text`` laid out as ``brix fmt`` lays it out, every comment kept.
 
-    Raises ``NotImplementedError`` where the library has no formatter.
+    One statement per line, long lists broken one element per line, the
+    descriptions of a block aligned, a line feed at the end; formatting the
+    result again gives the same text. A text with only semantic errors is
+    formatted; one that does not follow the grammar raises
+    ``BrixSyntaxError``, which carries the diagnostics.
     """
-    native_format = getattr(_native, "format", None)
-    if native_format is None:
-        raise NotImplementedError("this build of brix has no formatter")
-    result: str = native_format(text)
-    return result
+    ok, out = _native.format(text)
+    if ok:
+        return out
+    diagnostics = tuple(_diagnostic(raw) for raw in _native.check(text, None, None, False, []))
+    raise BrixSyntaxError(out, diagnostics, None)

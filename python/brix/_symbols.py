@@ -1,15 +1,19 @@
-"""Symbols of a text read by a small tokenizer: variable definitions and uses,
-requirements with their descriptions, courses, functions and departments.
+"""Symbols of a text: variable definitions and uses, requirements with their
+descriptions, courses, functions and departments.
 
-It reads any text, valid or not, so that an editor can still find its way
-around a file that has mistakes; statements are told apart by their ";".
+``symbols`` is the library's reading, exact but blind to statements with
+errors. ``read_any`` is a small tokenizer that reads any text, valid or not,
+so that an editor can still find its way around a file while it has
+mistakes; there statements are told apart by their ";".
 """
 
 import re
-from typing import Dict, List, NamedTuple, Optional
+from typing import Any, Dict, List, Mapping, NamedTuple, Optional, Tuple
+
+from . import _native
 
 from ._positions import Positions
-from ._types import Definition, Reference, Requirement, Symbols, Use
+from ._types import Definition, Position, Reference, Requirement, Span, Symbols, Use
 
 _TOKEN = re.compile(
     r"""
@@ -89,8 +93,37 @@ def _top_level_colons(statement: List[Token]) -> List[int]:
     return found
 
 
-def symbols(text: str) -> Symbols:
-    """The symbols of ``text``, which need not be valid."""
+def _span(raw: Tuple[Any, ...]) -> Span:
+    return Span(Position(*raw[0]), Position(*raw[1]))
+
+
+def symbols(text: str, *, externs: Optional[Mapping[str, str]] = None) -> Symbols:
+    """The symbols of ``text`` as the library reads it.
+
+    Statements with errors are left out, and so is a use whose definition
+    has one; every use has its definition. ``externs`` is as for ``check``:
+    an extern without a value still counts as defined.
+    """
+    definitions, uses, requirements, references = _native.symbols(text, externs)
+    return Symbols(
+        tuple(Definition(name, _span(at), _span(whole), value, extern) for name, at, whole, value, extern in definitions),
+        tuple(Use(name, _span(at), definition) for name, at, definition in uses),
+        tuple(Requirement(_span(whole), description, _span(at)) for whole, description, at in requirements),
+        tuple(Reference(kind, written, _span(at)) for kind, written, at in references),
+    )
+
+
+# An extern declared without a value: ``symbols`` still counts it as defined.
+_KEPT_BY_SYMBOLS = ("E0303",)
+
+
+def has_errors(text: str) -> bool:
+    """Whether ``text`` has an error that makes ``symbols`` leave a statement out."""
+    return any(raw[0] == "error" and raw[1] not in _KEPT_BY_SYMBOLS for raw in _native.check(text, None, None, False, []))
+
+
+def read_any(text: str) -> Symbols:
+    """The symbols of ``text``, which need not be valid, read by the tokenizer."""
     where = Positions(text)
     definitions: List[Definition] = []
     uses: List[Use] = []

@@ -1,7 +1,7 @@
-// brix._native: the library's checks, explanation, page, graph and
-// highlighter for the brix package. Like rediriziv it is written against CPython's limited
-// API, so one binary serves every interpreter from 3.8 on; unlike rediriziv
-// it is private, and the package's Python code gives it its public face.
+// brix._native: the library's checks, symbols, formatter, explanation, page,
+// graph and highlighter for the brix package. Like rediriziv it is written against CPython's
+// limited API, so one binary serves every interpreter from 3.8 on; unlike rediriziv it is private,
+// and the package's Python code gives it its public face.
 
 #ifndef Py_LIMITED_API
 #define Py_LIMITED_API 0x03080000
@@ -18,6 +18,7 @@
 #include "brix/brix.hpp"
 #include "brix/diagnostics.hpp"
 #include "brix/explain.hpp"
+#include "brix/format.hpp"
 #include "brix/highlight.hpp"
 #include "brix/render.hpp"
 
@@ -317,6 +318,129 @@ PyObject* native_load(PyObject*, PyObject* args, PyObject* kwargs) {
   return Py_BuildValue("(ON)", Py_True, new_str(json.value()));
 }
 
+// A syntax error refused by the formatter comes back as (False, report); the
+// package raises its error with the diagnostics, as load does.
+PyObject* native_format(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"text", nullptr};
+  PyObject* text = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U:format", const_cast<char**>(keywords), &text)) {
+    return nullptr;
+  }
+  std::optional<std::string> source = utf8_of(text, "text");
+  if (!source) return nullptr;
+  brix::Result<std::string> formatted = brix::format(*source);
+  if (!formatted) return Py_BuildValue("(ON)", Py_False, new_str(formatted.error().to_string()));
+  return Py_BuildValue("(ON)", Py_True, new_str(formatted.value()));
+}
+
+std::string_view slice(std::string_view text, const brix::SourceSpan& span) {
+  return text.substr(span.start.offset, span.end.offset - span.start.offset);
+}
+
+// What an assignment's name is given: the statement after its "=", without
+// the ";". Comments between the name and "=" are stepped over.
+std::string_view assigned_value(std::string_view text, const brix::Symbols::Definition& d) {
+  std::string_view rest =
+      text.substr(d.span.end.offset, d.statement.end.offset - d.span.end.offset);
+  std::size_t at = 0;
+  while (at < rest.size() && rest[at] != '=') {
+    if (rest.compare(at, 2, "//") == 0) {
+      at = rest.find('\n', at);
+      if (at == std::string_view::npos) return {};
+    }
+    ++at;
+  }
+  if (at >= rest.size()) return {};
+  rest.remove_prefix(at + 1);
+  if (rest.ends_with(';')) rest.remove_suffix(1);
+  constexpr std::string_view space = " \t\r\n";
+  const std::size_t first = rest.find_first_not_of(space);
+  if (first == std::string_view::npos) return {};
+  return rest.substr(first, rest.find_last_not_of(space) - first + 1);
+}
+
+// ([(name, span, statement, value, is_extern)], [(name, span, definition)],
+//  [(statement, description, description span)],
+//  [(kind, text, span)] in text order); the package makes Symbols of it.
+PyObject* native_symbols(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"text", "externs", nullptr};
+  PyObject* text = nullptr;
+  PyObject* externs = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:symbols", const_cast<char**>(keywords), &text,
+                                   &externs)) {
+    return nullptr;
+  }
+  std::optional<std::string> source = utf8_of(text, "text");
+  if (!source) return nullptr;
+  std::optional<brix::Options> options = options_of(externs, nullptr);
+  if (!options) return nullptr;
+  options->warnings = false;
+  brix::Symbols found;
+  PyThreadState* state = PyEval_SaveThread();
+  found = brix::symbols(*source, *options);
+  PyEval_RestoreThread(state);
+  const std::string_view all(*source);
+
+  Ref definitions(PyList_New(0));
+  Ref uses(PyList_New(0));
+  Ref requirements(PyList_New(0));
+  Ref references(PyList_New(0));
+  if (!definitions || !uses || !requirements || !references) return nullptr;
+  auto append = [](PyObject* list, PyObject* item) {
+    Ref owned(item);
+    return owned && PyList_Append(list, owned.get()) == 0;
+  };
+  for (const brix::Symbols::Definition& d : found.definitions) {
+    const std::string_view value = d.is_extern ? std::string_view() : assigned_value(all, d);
+    if (!append(definitions.get(), Py_BuildValue("(NNNNO)", new_str(d.name), span_tuple(d.span),
+                                                 span_tuple(d.statement), new_str(value),
+                                                 d.is_extern ? Py_True : Py_False))) {
+      return nullptr;
+    }
+  }
+  for (const brix::Symbols::Use& u : found.uses) {
+    if (!append(uses.get(), Py_BuildValue("(NNn)", new_str(u.name), span_tuple(u.span),
+                                          static_cast<Py_ssize_t>(u.definition)))) {
+      return nullptr;
+    }
+  }
+  for (const brix::Symbols::Requirement& r : found.requirements) {
+    if (!append(requirements.get(),
+                Py_BuildValue("(NNN)", span_tuple(r.statement), new_str(r.description),
+                              span_tuple(r.description_span)))) {
+      return nullptr;
+    }
+  }
+  // Courses (each followed by its department) and calls, merged by place.
+  std::size_t course = 0;
+  std::size_t call = 0;
+  while (course < found.courses.size() || call < found.calls.size()) {
+    const bool take_call =
+        call < found.calls.size() &&
+        (course == found.courses.size() ||
+         found.calls[call].name_span.start.offset < found.courses[course].span.start.offset);
+    if (take_call) {
+      const brix::Symbols::Call& c = found.calls[call++];
+      if (!append(references.get(),
+                  Py_BuildValue("(NNN)", new_str("function"), new_str(slice(all, c.name_span)),
+                                span_tuple(c.name_span)))) {
+        return nullptr;
+      }
+      continue;
+    }
+    const brix::Symbols::Course& c = found.courses[course++];
+    if (!append(references.get(), Py_BuildValue("(NNN)", new_str("course"),
+                                                new_str(slice(all, c.span)), span_tuple(c.span))) ||
+        !append(references.get(), Py_BuildValue("(NNN)", new_str("department"),
+                                                new_str(slice(all, c.department_span)),
+                                                span_tuple(c.department_span)))) {
+      return nullptr;
+    }
+  }
+  return Py_BuildValue("(NNNN)", definitions.release(), uses.release(), requirements.release(),
+                       references.release());
+}
+
 PyObject* native_departments(PyObject*, PyObject*) {
   const std::vector<std::string>& codes = brix::Catalog::builtin().codes();
   Ref list(PyList_New(static_cast<Py_ssize_t>(codes.size())));
@@ -335,6 +459,10 @@ PyMethodDef functions[] = {
      "check(text, externs=None, catalog=None, warnings=True, allowed=None)\n--\n\n"},
     {"load", function_cast<PyCFunction>(native_load), METH_VARARGS | METH_KEYWORDS,
      "load(text, externs=None, catalog=None, path=None)\n--\n\n"},
+    {"symbols", function_cast<PyCFunction>(native_symbols), METH_VARARGS | METH_KEYWORDS,
+     "symbols(text, externs=None)\n--\n\n"},
+    {"format", function_cast<PyCFunction>(native_format), METH_VARARGS | METH_KEYWORDS,
+     "format(text)\n--\n\n"},
     {"explain", function_cast<PyCFunction>(native_explain), METH_VARARGS | METH_KEYWORDS,
      "explain(text, externs=None)\n--\n\n"},
     {"render_html", function_cast<PyCFunction>(native_render<brix::render_html>),

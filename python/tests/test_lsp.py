@@ -391,6 +391,30 @@ async def test_document_symbols_outline_requirements_by_description(client: Lang
     assert show(found[2].range) == f"2:0-4:{units('] : $t : 2;', session.encoding)}"
 
 
+# (text, the text after the formatting edits are applied; None for no answer)
+FORMATTINGS = [
+    (
+        '$t = "Física 😀";\nSELECT 1 FROM CSCI 1010 : "Intro"; SELECT 2 FROM [CSCI 1010, MATH 1210] : $t;',
+        '$t = "Física 😀";\nSELECT 1 FROM CSCI 1010              : "Intro";\nSELECT 2 FROM [CSCI 1010, MATH 1210] : $t;\n',
+    ),
+    ('SELECT 1 FROM CSCI 1010 : "a";\n', 'SELECT 1 FROM CSCI 1010 : "a";\n'),
+    ("SELECT 1 FROM [CSCI 1010,", None),
+]
+
+
+@pytest.mark.parametrize("text, formatted", FORMATTINGS)
+async def test_formatting(client: LanguageClient, text, formatted):
+    session = Session(client, text)
+    await session.open()
+    params = lsp.DocumentFormattingParams(text_document=session.doc(), options=lsp.FormattingOptions(tab_size=2, insert_spaces=True))
+    edits = await client.text_document_formatting_async(params)
+    if formatted is None:
+        assert edits is None
+        return
+    session.apply(edits)
+    assert session.text == formatted
+
+
 # Whatever arrives, the server goes on answering.
 HOSTILE_TEXTS = [
     bytes(range(256)).decode("latin-1"),

@@ -5,6 +5,7 @@ import pathlib
 import pytest
 
 import brix
+from brix import _symbols
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
@@ -61,25 +62,68 @@ def test_load_returns_the_document_or_raises_with_the_report_and_the_path():
     assert isinstance(raised.value, brix.BrixError) and raised.value.path == "x.brix"
 
 
-# (text, each use as "name->line of its definition", the requirements' descriptions)
+# (text, each use as "name->line of its definition", the requirements' descriptions).
+# The library leaves statements with errors out; the tokenizer the language
+# server falls back on while a file has errors reads them anyway.
 SYMBOLS = [
-    ('$x = 1;\n$x = 2;\nSELECT $x FROM CSCI 1010 : "a";', ["$x->2"], ["a"]),
-    ('$x = [CSCI 1010];\n$x = [$x, CSCI 1020];', ["$x->1"], []),
-    ('SELECT 1 FROM $nowhere : "😀 ""q""";', ["$nowhere->none"], ['😀 "q"']),
-    ('extern $e;\n$t = "Title";\nSELECT $e FROM CSCI 1010 : $t', ["$e->1", "$t->2"], ["Title"]),
-    ("SELECT 1 FROM [CSCI 1010, ", [], [""]),
+    ('$x = 1;\n$x = 2;\nSELECT $x FROM CSCI 1010 : "a";', ["$x->2"], ["a"], ["$x->2"], ["a"]),
+    ('$x = [CSCI 1010];\n$x = [$x, CSCI 1020];', ["$x->1"], [], ["$x->1"], []),
+    ('SELECT 1 FROM $nowhere : "😀 ""q""";', [], [], ["$nowhere->none"], ['😀 "q"']),
+    ('$t = "Title";\nSELECT 1 FROM CSCI 1010 : $t;', ["$t->1"], ["Title"], ["$t->1"], ["Title"]),
+    ('extern $e;\n$t = "Title";\nSELECT $e FROM CSCI 1010 : $t', [], [], ["$e->1", "$t->2"], ["Title"]),
+    ('$x = [CSCX 1010];\nSELECT 1 FROM $x : "a";', [], [], ["$x->1"], ["a"]),
+    ("SELECT 1 FROM [CSCI 1010, ", [], [], [], [""]),
 ]
 
 
-@pytest.mark.parametrize("text, uses, descriptions", SYMBOLS)
-def test_symbols(text, uses, descriptions):
-    found = brix.symbols(text)
-    shown = []
+def _shown(found):
+    uses = []
     for use in found.uses:
         line = found.definitions[use.definition].span.start.line if use.definition is not None else "none"
-        shown.append(f"{use.name}->{line}")
-    assert shown == uses
-    assert [r.description for r in found.requirements] == descriptions
+        uses.append(f"{use.name}->{line}")
+    return uses, [r.description for r in found.requirements]
+
+
+@pytest.mark.parametrize("text, uses, descriptions, any_uses, any_descriptions", SYMBOLS)
+def test_symbols(text, uses, descriptions, any_uses, any_descriptions):
+    assert _shown(brix.symbols(text)) == (uses, descriptions)
+    assert _shown(_symbols.read_any(text)) == (any_uses, any_descriptions)
+
+
+@pytest.mark.parametrize("path", sorted((ROOT / "examples").glob("*.brix")), ids=lambda p: p.name)
+def test_the_tokenizer_reads_a_valid_file_as_the_library_does(path):
+    # The language server switches between the two as a file gains and
+    # loses errors; on valid text nothing may move.
+    text = path.read_text(encoding="utf-8")
+    assert not _symbols.has_errors(text)
+    assert _symbols.read_any(text) == brix.symbols(text)
+
+
+# (text, whether the language server must fall back on the tokenizer)
+FALLBACKS = [
+    ('SELECT 1 FROM CSCI 1010 : "a";', False),
+    ('extern $n;\nSELECT $n FROM CSCI 1010 : "a";', False),
+    ('SELECT 1 FROM CSCX 1010 : "a";', True),
+    ('SELECT 1 FROM CSCI 1010 : "a"', True),
+]
+
+
+@pytest.mark.parametrize("text, expected", FALLBACKS)
+def test_symbols_fall_back_on_the_tokenizer_only_where_statements_are_left_out(text, expected):
+    assert _symbols.has_errors(text) == expected
+
+
+# (text, what the definitions hold as written)
+DEFINITION_VALUES = [
+    ("$x = [CSCI 1010,\n  CSCI 1020] ;", ["[CSCI 1010,\n  CSCI 1020]"]),
+    ('$x // not = this\n  = "a;b";', ['"a;b"']),
+    ("extern $e;\n$n = 2;", ["", "2"]),
+]
+
+
+@pytest.mark.parametrize("text, values", DEFINITION_VALUES)
+def test_definition_values_are_the_text_after_the_equals_sign(text, values):
+    assert [d.value for d in brix.symbols(text).definitions] == values
 
 
 def test_symbol_positions_count_bytes_characters_and_utf16_units():
@@ -97,8 +141,27 @@ def test_symbol_positions_count_bytes_characters_and_utf16_units():
     ]
 
 
-def test_format_says_when_there_is_no_formatter():
-    if hasattr(brix._native, "format"):
-        pytest.skip("this build has a formatter")
-    with pytest.raises(NotImplementedError):
-        brix.format("SELECT 1 FROM CSCI 1010 : \"a\";")
+# (text, formatted)
+FORMATS = [
+    ('$x=[CSCI 1010,CSCI 1020];SELECT 1 FROM $x:"a";', '$x = [CSCI 1010, CSCI 1020];\nSELECT 1 FROM $x : "a";\n'),
+    ('SELECT 1 FROM CSCX 1010 : "only a semantic error";', 'SELECT 1 FROM CSCX 1010 : "only a semantic error";\n'),
+    (
+        '$t = "Física 😀"; // kept\nSELECT 1 FROM CSCI 1010 : "Intro"; SELECT 2 FROM [CSCI 1010, MATH 1210] : $t;',
+        '$t = "Física 😀"; // kept\n'
+        'SELECT 1 FROM CSCI 1010              : "Intro";\n'
+        "SELECT 2 FROM [CSCI 1010, MATH 1210] : $t;\n",
+    ),
+]
+
+
+@pytest.mark.parametrize("text, formatted", FORMATS)
+def test_format(text, formatted):
+    assert brix.format(text) == formatted
+    assert brix.format(formatted) == formatted
+
+
+def test_format_refuses_a_syntax_error_with_its_diagnostics():
+    with pytest.raises(brix.BrixSyntaxError) as raised:
+        brix.format("SELECT 1 FROM [CSCI 1010,")
+    assert [d.code for d in raised.value.diagnostics][:1] == ["E0101"]
+    assert str(raised.value).startswith(" --> 1:26\n")

@@ -19,7 +19,7 @@ from pygls.lsp.server import LanguageServer
 from pygls.uris import to_fs_path
 
 from .. import _check, _native, _symbols
-from .._types import Diagnostic, Symbols
+from .._types import BrixError, Diagnostic, Symbols
 from . import completion
 from .text import LineIndex, apply_change, clean
 
@@ -84,7 +84,11 @@ class Document:
     @property
     def symbols(self) -> Symbols:
         if self._symbols is None or self._symbols[0] != self.version:
-            self._symbols = (self.version, _symbols.symbols(self.text))
+            # The library's reading leaves statements with errors out; while
+            # the file has some, the tokenizer finds its way around them.
+            tolerant = _symbols.has_errors(self.text)
+            found = _symbols.read_any(self.text) if tolerant else _symbols.symbols(self.text)
+            self._symbols = (self.version, found)
         return self._symbols[1]
 
     @property
@@ -328,7 +332,7 @@ def complete(ls: BrixServer, params: lsp.CompletionParams) -> Optional[lsp.Compl
     if isinstance(catalog, list):
         departments: Sequence[str] = [str(code) for code in catalog]
     else:
-        departments = _check._catalog_codes(catalog) if catalog else _native.departments()
+        departments = (_check._catalog_codes(catalog) or []) if catalog else _native.departments()
     offset = len(document.text[:index].encode("utf-8", "surrogatepass"))
     found = completion.items(
         document.symbols, offset, departments, ls.settings.department_names, ls.snippets, variable
@@ -496,7 +500,10 @@ if hasattr(_native, "format"):
         document = ls.document(params.text_document.uri)
         if document is None:
             return None
-        formatted = _check.format(document.text)
+        try:
+            formatted = _check.format(document.text)
+        except BrixError:
+            return None  # the diagnostics already show why
         if formatted == document.text:
             return []
         end = document.lines.position(len(document.text), ls.encoding)
