@@ -11,7 +11,7 @@ namespace brix::detail {
 // descriptions and variables' JSON are mostly short, and for those two
 // fixed-size moves that may overlap beat a call of memcpy; neither reads or
 // writes outside the n bytes.
-inline char* copy_bytes(char* out, const char* from, std::size_t n) {
+[[gnu::always_inline]] inline char* copy_bytes(char* out, const char* from, std::size_t n) {
   if (n >= 16 && n <= 32) {
     char head[16];
     char tail[16];

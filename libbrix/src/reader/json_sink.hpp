@@ -17,9 +17,41 @@
 
 namespace brix::detail {
 
-// The decimal digits of a u16 at `q`; returns their end.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+[[gnu::always_inline]] inline char* put_digit_pair(char* q, unsigned value) {
+  std::memcpy(q, &kDigitPairs[2 * value], 2);
+  return q + 2;
+}
+
+// The decimal digits of a u16 at `q`; returns their end. Two digits at a
+// time, and inline: course numbers have four, and every course has one.
 inline constexpr std::size_t kMaxU16Digits = 5;
-char* put_u16(char* q, std::uint16_t number);
+[[gnu::always_inline]] inline char* put_u16(char* q, std::uint16_t number) {
+  unsigned value = number;
+  if (value >= 1000) {
+    if (value >= 10000) {
+      *q++ = static_cast<char>('0' + value / 10000);
+      value %= 10000;
+    }
+    q = put_digit_pair(q, value / 100);
+    return put_digit_pair(q, value % 100);
+  }
+  if (value >= 100) {
+    *q++ = static_cast<char>('0' + value / 100);
+    return put_digit_pair(q, value % 100);
+  }
+  if (value >= 10) return put_digit_pair(q, value);
+  *q = static_cast<char>('0' + value);
+  return q + 1;
+}
 
 // A variable's value: where its JSON is in the arena.
 struct JsonValue {
@@ -55,7 +87,9 @@ class Writer {
     *q = c;
     end(q + 1);
   }
-  void put_u16(std::uint16_t number);
+  [[gnu::always_inline]] void put_u16(std::uint16_t number) {
+    end(detail::put_u16(room(kMaxU16Digits), number));
+  }
   // The bytes of a string literal's text as a quoted JSON string.
   void put_string(std::string_view raw, bool doubled);
 
@@ -105,7 +139,26 @@ class JsonSink : public Sink<JsonValue> {
     w_->put('}');
   }
 
-  void query_begin(QueryType type, Span, const Count& count, int level);
+  void query_begin(QueryType type, Span, const Count& count, int level) {
+    if (level > 0) {
+      separate();
+      w_->put(R"({"Query":)");
+    }
+    if (count.many) {
+      w_->put(R"({"quantity":{"Many":{"from":)");
+      w_->put_u16(count.from);
+      w_->put(R"(,"to":)");
+      w_->put_u16(count.to);
+      w_->put("}}");
+    } else {
+      w_->put(R"({"quantity":{"Single":)");
+      w_->put_u16(count.from);
+      w_->put('}');
+    }
+    w_->put(type == QueryType::Limit ? std::string_view(R"(,"type":"Limit","selector":[)")
+                                     : R"(,"type":"Select","selector":[)");
+    first_ = true;
+  }
   void query_end(Span, int level) {
     w_->put(level > 0 ? std::string_view("]}}") : "]}");
     first_ = false;
@@ -117,7 +170,33 @@ class JsonSink : public Sink<JsonValue> {
     put_course(course);
     w_->put('}');
   }
-  void call(const Call<JsonValue>& call);
+  void call(const Call<JsonValue>& call) {
+    // Each selector's fields take the arguments in the order written.
+    struct Shape {
+      std::string_view open;
+      std::array<std::string_view, 2> between;
+      std::string_view close;
+    };
+    static constexpr std::array<Shape, 9> kShapes{{
+        {R"({"Class":)", {}, "}"},
+        {R"({"Placement":)", {}, "}"},
+        {R"({"Tag":)", {}, "}"},
+        {R"({"TagCode":{"tag":)", {R"(,"code":)"}, "}}"},
+        {R"({"Dist":)", {}, "}"},
+        {R"({"DistCode":{"dist":)", {R"(,"code":)"}, "}}"},
+        {R"({"Range":{"from":)", {R"(,"to":)"}, "}}"},
+        {R"({"RangeDist":{"from":)", {R"(,"to":)", R"(,"dist":)"}, "}}"},
+        {R"({"RangeTag":{"from":)", {R"(,"to":)", R"(,"tag":)"}, "}}"},
+    }};
+    const Shape& shape = kShapes[static_cast<std::size_t>(call.function)];
+    separate();
+    w_->put(shape.open);
+    for (std::size_t i = 0; i < call.arguments.size(); ++i) {
+      if (i != 0) w_->put(shape.between[i - 1]);
+      put_argument(call.arguments[i]);
+    }
+    w_->put(shape.close);
+  }
   void splice(const Name&, ValueKind kind, const JsonValue& value) {
     // An empty list (only an extern can be one) adds nothing, not even a comma.
     if (value.size == 0) return;
@@ -150,7 +229,22 @@ class JsonSink : public Sink<JsonValue> {
     char* q = w_->room(value.size);
     w_->end(copy_bytes(q, arena_.data() + value.start, value.size));
   }
-  void put_course(const Course& course);
+  // Written with one test for room: a file is mostly courses.
+  [[gnu::always_inline]] void put_course(const Course& course) {
+    static constexpr std::string_view kOpen = R"({"department_id":")";
+    static constexpr std::string_view kNumber = R"(","course_number":)";
+    static constexpr std::string_view kLab = R"(,"lab":true})";
+    static constexpr std::string_view kNoLab = R"(,"lab":false})";
+    const std::size_t most =
+        kOpen.size() + course.department.size() + kNumber.size() + kMaxU16Digits + kNoLab.size();
+    char* q = w_->room(most);
+    q = copy_bytes(q, kOpen.data(), kOpen.size());
+    q = copy_bytes(q, course.department.data(), course.department.size());
+    q = copy_bytes(q, kNumber.data(), kNumber.size());
+    q = put_u16(q, course.number);
+    const std::string_view lab = course.lab ? kLab : kNoLab;
+    w_->end(copy_bytes(q, lab.data(), lab.size()));
+  }
   void put_literal(const Literal& literal) {
     if (!literal.plain) return w_->put_string(literal.raw, literal.doubled);
     char* q = w_->room(literal.raw.size() + 2);
@@ -159,7 +253,15 @@ class JsonSink : public Sink<JsonValue> {
     *q++ = '"';
     w_->end(q);
   }
-  void put_argument(const Argument<JsonValue>& argument);
+  void put_argument(const Argument<JsonValue>& argument) {
+    if (argument.value != nullptr) {
+      copy(*argument.value);
+    } else if (argument.is_text) {
+      put_literal(argument.literal);
+    } else {
+      put_course(argument.course);
+    }
+  }
 
   Writer out_;
   std::string arena_text_;

@@ -41,6 +41,7 @@
 #include "parser/grammar.hpp"
 #include "parser/name_hash.hpp"
 #include "parser/rule_names.hpp"
+#include "reader/byte_classes.hpp"
 #include "reader/functions.hpp"
 #include "reader/sink.hpp"
 #include "tarrow_departments/tarrow_departments.hpp"
@@ -247,14 +248,10 @@ class BRIXParser {
     return static_cast<std::size_t>(e_ - p_) >= word.size() &&
            std::memcmp(p_, word.data(), word.size()) == 0;
   }
-  static bool is_digit(unsigned char c) { return static_cast<unsigned char>(c - '0') < 10; }
-  static bool is_alpha(unsigned char c) {
-    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
-  }
-  static bool is_word(unsigned char c) { return is_alpha(c) || is_digit(c) || c == '_'; }
-  static bool is_department_char(unsigned char c) {
-    return static_cast<unsigned char>(c - 'A') < 26 || c == '&';
-  }
+  static bool is_digit(unsigned char c) { return byte_is(c, kDigitByte); }
+  static bool is_alpha(unsigned char c) { return byte_is(c, kAlphaByte); }
+  static bool is_word(unsigned char c) { return byte_is(c, kWordByte); }
+  static bool is_department_char(unsigned char c) { return byte_is(c, kDepartmentByte); }
   const char* word_end(const char* q) const {
     while (q < e_ && is_word(static_cast<unsigned char>(*q))) ++q;
     return q;
@@ -306,7 +303,7 @@ class BRIXParser {
     p_ = layout_end(p_);
   }
   static bool is_layout_start(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/';
+    return byte_is(c, kLayoutStartByte);
   }
   // A word, layout, then "(": a selector function call (the grammar tries a
   // call before a course, and a course is never followed by "(").
@@ -342,7 +339,11 @@ class BRIXParser {
   }
   // Wraps an error that arose since `had` was taken in `context`.
   void wrap(bool had, const char* context) {
-    if (!had && error_ && !exact_) error_ = std::move(*error_).wrap(context);
+    if (!had && error_ && !exact_) [[unlikely]]
+      wrap_error(context);
+  }
+  [[gnu::noinline, gnu::cold]] void wrap_error(const char* context) {
+    error_ = std::move(*error_).wrap(context);
   }
   ReadResult syntax() const {
     ReadResult r;
@@ -526,16 +527,19 @@ class BRIXParser {
   }
 
   // Department codes found in the catalog, by their bytes: a file names a
-  // few dozen departments many times over.
-  bool known_department(std::string_view code) {
-    std::uint32_t key = 0;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-      key |= static_cast<std::uint32_t>(static_cast<unsigned char>(code[i])) << (8 * i);
-    }
-    std::uint32_t& seen = departments_seen_[(key * 0x9E3779B1u) >> 26];
-    if (seen == key) return true;
+  // few dozen departments many times over. Two ways to a set, so that two
+  // codes that share a set do not keep pushing each other out. `q` has at
+  // least four bytes (a course's number follows its code).
+  bool known_department(const char* q, std::size_t size) {
+    std::uint32_t key;
+    std::memcpy(&key, q, sizeof key);
+    if (size < sizeof key) key &= 0xFFFFFFu;
+    auto* set = &departments_seen_[((key * 0x9E3779B97F4A7C15u) >> 58) * 2];
+    if (set[0] == key || set[1] == key) return true;
+    const std::string_view code(q, size);
     if (catalog_ != nullptr ? !catalog_->contains(code) : !is_department(code)) return false;
-    seen = key;
+    set[1] = set[0];
+    set[0] = key;
     return true;
   }
 
@@ -578,7 +582,7 @@ class BRIXParser {
     if (!live()) return true;
     if (bad) {
       fail(c.department_span, "departments must be 3-4 uppercase ASCII character symbols");
-    } else if (!known_department(c.department)) {
+    } else if (!known_department(q, c.department.size())) {
       const std::string_view suggestion =
           catalog_ != nullptr
               ? catalog_->closest(c.department)
@@ -1181,7 +1185,7 @@ class BRIXParser {
   const std::size_t selector_limit_;
   const std::size_t text_limit_;
   Count last_count_;
-  std::array<std::uint32_t, 64> departments_seen_{};
+  std::array<std::uint32_t, 128> departments_seen_{};
   Value value_{};
   ValueKind value_kind_ = ValueKind::Quantity;
   Count value_count_;
