@@ -59,6 +59,10 @@ TEST(Format, NamesAndTextsAsWritten) {
       // for the error it will get.
       {"$a = [class(ABCD 1234), tag_dept(\"a\", \"b\"), range_tag(A&B 1000, A&B 2000, \"t\")];",
        "$a = [CLASS(ABCD 1234), TAG_DEPT(\"a\", \"b\"), RANGE_TAG(A&B 1000, A&B 2000, \"t\")];\n"},
+      {"$a = [placement(\"p\"), tag(\"t\"), dist(\"d\"), dist_dept(\"d\", \"c\")];",
+       "$a = [PLACEMENT(\"p\"), TAG(\"t\"), DIST(\"d\"), DIST_DEPT(\"d\", \"c\")];\n"},
+      {"$a = [range(A&B 1000, A&B 2000), range_dist(A&B 1000, A&B 2000, \"d\")];",
+       "$a = [RANGE(A&B 1000, A&B 2000), RANGE_DIST(A&B 1000, A&B 2000, \"d\")];\n"},
       {"$a = [Tag(\"x\"), TAGS(\"x\"), 9dist(\"x\")];",
        "$a = [Tag(\"x\"), TAGS(\"x\"), 9dist(\"x\")];\n"},
       // Department codes the builder will question are kept as written.

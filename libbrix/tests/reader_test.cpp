@@ -155,11 +155,22 @@ TEST(Reader, ExternsOfEveryKind) {
   ext.emplace("$text", parse_extern_value(R"("Extern ""text"" \ é")").value());
   ext.emplace("$course", parse_extern_value("E&ES 0042L").value());
   ext.emplace("$none", VarValue{VarValue::SelectorList{}});
+  ext.emplace(
+      "$every",
+      parse_extern_value(
+          R"([class(CSCI 1010), PLACEMENT("p"), tag("t"), TAG_DEPT("t", "c"), DIST("d"), )"
+          R"(dist_dept("d", "c"), RANGE(CSCI 2000, CSCI 1000), )"
+          R"(RANGE_DIST(CSCI 1000, MATH 2000L, "d"), range_tag(CSCI 1000, CSCI 1000, "t")])")
+          .value());
   check_rows(
       {{"extern $list; extern $sel; extern $count; extern $text; extern $course; "
         "extern $none;\nSELECT $count FROM [$none, $list, $none, $sel, $course, "
         "TAG($text), RANGE($course, $course)] : $text;",
-        R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":2},"type":"Select","selector":[{"Class":{"department_)"}},
+        R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":2},"type":"Select","selector":[{"Class":{"department_)"},
+       // Each function's selector told back to the sinks as the call it
+       // came from.
+       {"extern $every; SELECT 1 FROM $every : \"x\";",
+        R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},"type":"Select","selector":[{"Class":{"department_id":"CSCI","course_number":1010,"lab":false}},{"Placement":"p"},{"Tag":"t"},{"TagCode":{"tag":"t","code":"c"}},{"Dist":"d"},{"DistCode":{"dist":"d","code":"c"}},{"Range":{"from":{"department_id":"CSCI","course_number":2000,"lab":false},"to":{"department_id":"CSCI","course_number":1000,"lab":false}}},{"RangeDist":{"from":{"department_id":"CSCI","course_number":1000,"lab":false},"to":{"department_id":"MATH","course_number":2000,"lab":true},"dist":"d"}},{"RangeTag":{"from":{"department_id":"CSCI","course_number":1000,"lab":false},"to":{"department_id":"CSCI","course_number":1000,"lab":false},"tag":"t"}}]},"description":"x","priority":1}]})"}},
       ext);
 }
 

@@ -10,8 +10,9 @@
 namespace brix {
 
 // Every rule once, in the fixed order: the member, its name as written in
-// the grammar, and the name shown for it in syntax errors.
-#define BRIX_RULES(X)                                                                    \
+// the grammar, and the name shown for it in syntax errors. The keywords that
+// name selector functions are given to `F`, every other rule to `X`.
+#define BRIX_RULES_SPLIT(X, F)                                                           \
   X(EOI, "EOI", "EOI")                                                                   \
   X(WHITESPACE, "WHITESPACE", "WHITESPACE")                                              \
   X(COMMENT, "COMMENT", "COMMENT")                                                       \
@@ -24,15 +25,15 @@ namespace brix {
   X(quantity_single, "quantity_single", "quantity (u16)")                                \
   X(quantity_many, "quantity_many", "quantity_many")                                     \
   X(quantity, "quantity", "quantity: (single: u16) or (multiple: u16-u16)")              \
-  X(class_, "class", "<CLASS> primitive")                                                \
-  X(placement, "placement", "placement")                                                 \
-  X(tag, "tag", "tag")                                                                   \
-  X(range, "range", "range")                                                             \
-  X(tag_dept, "tag_dept", "tag_dept")                                                    \
-  X(dist, "dist", "dist")                                                                \
-  X(dist_dept, "dist_dept", "dist_dept")                                                 \
-  X(range_dist, "range_dist", "range_dist")                                              \
-  X(range_tag, "range_tag", "range_tag")                                                 \
+  F(class_, "class", "<CLASS> primitive")                                                \
+  F(placement, "placement", "placement")                                                 \
+  F(tag, "tag", "tag")                                                                   \
+  F(range, "range", "range")                                                             \
+  F(tag_dept, "tag_dept", "tag_dept")                                                    \
+  F(dist, "dist", "dist")                                                                \
+  F(dist_dept, "dist_dept", "dist_dept")                                                 \
+  F(range_dist, "range_dist", "range_dist")                                              \
+  F(range_tag, "range_tag", "range_tag")                                                 \
   X(bad_query, "bad_query", "bad_query")                                                 \
   X(query_name, "query_name", "query_name")                                              \
   X(string, "string", "<STRING> primitive")                                              \
@@ -59,6 +60,8 @@ namespace brix {
   X(extern_keyword, "extern_keyword", "extern_keyword")                                  \
   X(extern_decl, "extern_decl", "extern_decl")                                           \
   X(file, "file", "file")
+
+#define BRIX_RULES(X) BRIX_RULES_SPLIT(X, X)
 
 enum class Rule : std::uint8_t {
 #define BRIX_RULE_MEMBER(member, name, display) member,

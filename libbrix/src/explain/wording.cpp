@@ -1,7 +1,8 @@
 #include "explain/wording.hpp"
 
 #include <algorithm>
-#include <array>
+
+#include "reader/functions.hpp"
 
 namespace brix::detail {
 
@@ -73,10 +74,8 @@ std::string selector_chip(const Selector& selector) {
 }
 
 std::string_view selector_kind(const Selector& selector) {
-  static constexpr std::array<std::string_view, 10> kKinds = {
-      "Class",    "Placement", "Tag",       "TagCode",  "Dist",
-      "DistCode", "Range",     "RangeDist", "RangeTag", "Query"};
-  return kKinds[selector.value.index()];
+  const std::size_t i = selector.value.index();
+  return i < kFunctions.size() ? kFunctions[i].variant : "Query";
 }
 
 }  // namespace brix::detail

@@ -13,6 +13,7 @@
 #include "format/statements.hpp"
 #include "lib/utf8.hpp"
 #include "parser/grammar.hpp"
+#include "reader/functions.hpp"
 
 namespace brix {
 namespace {
@@ -33,7 +34,7 @@ std::string reading(const ParseTree& tree, std::string_view text) {
     std::string_view leaf =
         text.substr(tokens[token.match].pos, token.pos - tokens[token.match].pos);
     for (char c : leaf) {
-      const bool keyword_case = token.rule >= Rule::class_ && token.rule <= Rule::range_tag;
+      const bool keyword_case = detail::is_function_rule(token.rule);
       out.push_back(keyword_case && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
     }
     out.push_back('\0');

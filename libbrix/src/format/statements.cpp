@@ -9,6 +9,7 @@
 #include "brix/highlight.hpp"
 #include "brix/rule.hpp"
 #include "format/layout.hpp"
+#include "reader/functions.hpp"
 
 namespace brix::detail {
 namespace {
@@ -29,24 +30,6 @@ struct Gap {
 std::string_view trimmed(std::string_view comment) {
   const std::size_t end = comment.find_last_not_of(" \t\r");
   return comment.substr(0, end == std::string_view::npos ? 0 : end + 1);
-}
-
-// The nine function names, upper-cased when written in lower case.
-bool is_function_keyword(Rule rule) {
-  switch (rule) {
-    case Rule::class_:
-    case Rule::placement:
-    case Rule::tag:
-    case Rule::range:
-    case Rule::tag_dept:
-    case Rule::dist:
-    case Rule::dist_dept:
-    case Rule::range_dist:
-    case Rule::range_tag:
-      return true;
-    default:
-      return false;
-  }
 }
 
 std::string upper(std::string_view word) {
@@ -256,7 +239,8 @@ void Formatter::list(Pair node) {
 void Formatter::call(Pair node) {
   Pairs parts = node.children();
   const Pair name = first_child(*parts.next());
-  leaf(name, is_function_keyword(name.rule()) ? upper(name.as_str()) : std::string(name.as_str()));
+  leaf(name,
+       detail::is_function_rule(name.rule()) ? upper(name.as_str()) : std::string(name.as_str()));
   layout_.open_group();
   punct('(');
   layout_.open_indent();

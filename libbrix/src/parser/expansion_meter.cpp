@@ -3,37 +3,39 @@
 #include <algorithm>
 #include <span>
 #include <string>
+#include <tuple>
 #include <variant>
 
 #include "brix/error.hpp"
 #include "parser/grammar.hpp"
 #include "parser/rule_names.hpp"
+#include "reader/functions.hpp"
 
 namespace brix::detail {
 namespace {
 
 using Size = CopySize;
 
+std::size_t text_size(const Text& text) {
+  return text.size();
+}
+std::size_t text_size(const Class&) {
+  return 0;
+}
+
+// The bytes of text among a selector's own fields; a nested query's are its
+// selectors'.
 std::size_t text_of(const Selector& selector) {
-  return std::visit(
-      [](const auto& s) -> std::size_t {
-        using S = std::decay_t<decltype(s)>;
-        if constexpr (std::is_same_v<S, Selector::Placement> || std::is_same_v<S, Selector::Tag> ||
-                      std::is_same_v<S, Selector::Dist>) {
-          return s.value.size();
-        } else if constexpr (std::is_same_v<S, Selector::TagCode>) {
-          return s.tag.size() + s.code.size();
-        } else if constexpr (std::is_same_v<S, Selector::DistCode>) {
-          return s.dist.size() + s.code.size();
-        } else if constexpr (std::is_same_v<S, Selector::RangeDist>) {
-          return s.dist.size();
-        } else if constexpr (std::is_same_v<S, Selector::RangeTag>) {
-          return s.tag.size();
+  return visit_indexed(
+      selector,
+      []<std::size_t I>(std::integral_constant<std::size_t, I>, const auto& s) -> std::size_t {
+        if constexpr (I < kFunctions.size()) {
+          return std::apply([](const auto&... field) { return (text_size(field) + ... + 0); },
+                            arguments_of<kFunctions[I].arity>(s));
         } else {
           return 0;
         }
-      },
-      selector.value);
+      });
 }
 
 // Adds the selectors at nesting `level` to `size`. Stops as soon as a count

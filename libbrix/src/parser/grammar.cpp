@@ -15,9 +15,11 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "peg/constructs.hpp"
 #include "peg/state.hpp"
+#include "reader/functions.hpp"
 
 namespace brix::detail {
 namespace {
@@ -286,32 +288,10 @@ BRIX_ALWAYS_INLINE inline bool keyword(State& s, std::string_view upper, std::st
   return atomic_rule<R>(s, Alt(Lit(upper), Lit(lower)));
 }
 
-bool class_(State& s) {
-  return keyword<Rule::class_>(s, "CLASS", "class");
-}
-bool placement(State& s) {
-  return keyword<Rule::placement>(s, "PLACEMENT", "placement");
-}
-bool tag(State& s) {
-  return keyword<Rule::tag>(s, "TAG", "tag");
-}
-bool range(State& s) {
-  return keyword<Rule::range>(s, "RANGE", "range");
-}
-bool tag_dept(State& s) {
-  return keyword<Rule::tag_dept>(s, "TAG_DEPT", "tag_dept");
-}
-bool dist(State& s) {
-  return keyword<Rule::dist>(s, "DIST", "dist");
-}
-bool dist_dept(State& s) {
-  return keyword<Rule::dist_dept>(s, "DIST_DEPT", "dist_dept");
-}
-bool range_dist(State& s) {
-  return keyword<Rule::range_dist>(s, "RANGE_DIST", "range_dist");
-}
-bool range_tag(State& s) {
-  return keyword<Rule::range_tag>(s, "RANGE_TAG", "range_tag");
+// The keyword rule of row I of the function table.
+template <std::size_t I>
+bool function_keyword(State& s) {
+  return keyword<kFunctions[I].rule>(s, kFunctions[I].upper, kFunctions[I].lower);
 }
 
 bool bad_query(State& s) {
@@ -319,15 +299,20 @@ bool bad_query(State& s) {
   return atomic_rule<Rule::bad_query>(s, Plus(Alt(Alnum, Lit('_'))));
 }
 
-// Longer names before the shorter names they start with; a keyword that goes
-// on with a letter, digit or underscore falls through to bad_query whole.
+// The function names, longer names before the shorter names they start
+// with; a keyword that goes on with a letter, digit or underscore falls
+// through to bad_query whole.
+template <std::size_t... I>
+constexpr auto keywords_in_try_order(std::index_sequence<I...>) {
+  return Alt(function_keyword<kFunctionTryOrder[I]>...);
+}
+constexpr auto function_keywords =
+    keywords_in_try_order(std::make_index_sequence<kFunctions.size()>{});
+
 bool query_name(State& s) {
   if (cannot_start(s, is_word(next(s)))) return false;
   return compound_atomic_rule<Rule::query_name>(
-      s,
-      Alt(Seq(Alt(class_, placement, tag_dept, tag, dist_dept, dist, range_dist, range_tag, range),
-              Not(Alt(Alnum, Lit('_')))),
-          bad_query));
+      s, Alt(Seq(function_keywords, Not(Alt(Alnum, Lit('_')))), bad_query));
 }
 
 // Course identifiers. department_id and bad_department_id are reached only
@@ -533,12 +518,35 @@ constexpr RuleFn EOI = peg::eoi;
 constexpr RuleFn WHITESPACE = whitespace;
 constexpr RuleFn COMMENT = comment;
 
+// A function keyword's rule is the one of the table row that names it.
+template <Rule R>
+constexpr RuleFn function_keyword_rule() {
+  constexpr auto row = std::find_if(kFunctions.begin(), kFunctions.end(),
+                                    [](const FunctionRow& r) { return r.rule == R; });
+  static_assert(row != kFunctions.end(), "a function keyword rule without a table row");
+  return function_keyword<static_cast<std::size_t>(row - kFunctions.begin())>;
+}
+
 // Every rule by its ordinal, so any rule can start a parse.
 constexpr RuleFn kRuleFns[RULE_COUNT] = {
 #define BRIX_RULE_FN(member, name, display) member,
-    BRIX_RULES(BRIX_RULE_FN)
+#define BRIX_FUNCTION_RULE_FN(member, name, display) function_keyword_rule<Rule::member>(),
+    BRIX_RULES_SPLIT(BRIX_RULE_FN, BRIX_FUNCTION_RULE_FN)
+#undef BRIX_FUNCTION_RULE_FN
 #undef BRIX_RULE_FN
 };
+
+// Each marked rule has its row; as many marked rules as rows leaves no row
+// without its rule.
+constexpr std::size_t kMarkedFunctionRules = 0
+#define BRIX_NO_RULE(member, name, display)
+#define BRIX_FUNCTION_RULE_ONE(member, name, display) +1
+    BRIX_RULES_SPLIT(BRIX_NO_RULE, BRIX_FUNCTION_RULE_ONE)
+#undef BRIX_FUNCTION_RULE_ONE
+#undef BRIX_NO_RULE
+    ;
+static_assert(kMarkedFunctionRules == kFunctions.size(),
+              "a function table row whose keyword rule is not marked as one");
 
 std::optional<Error> too_large(std::string_view input) {
   if (input.size() <= std::numeric_limits<std::uint32_t>::max()) return std::nullopt;

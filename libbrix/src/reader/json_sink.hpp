@@ -171,24 +171,7 @@ class JsonSink : public Sink<JsonValue> {
     w_->put('}');
   }
   void call(const Call<JsonValue>& call) {
-    // Each selector's fields take the arguments in the order written.
-    struct Shape {
-      std::string_view open;
-      std::array<std::string_view, 2> between;
-      std::string_view close;
-    };
-    static constexpr std::array<Shape, 9> kShapes{{
-        {R"({"Class":)", {}, "}"},
-        {R"({"Placement":)", {}, "}"},
-        {R"({"Tag":)", {}, "}"},
-        {R"({"TagCode":{"tag":)", {R"(,"code":)"}, "}}"},
-        {R"({"Dist":)", {}, "}"},
-        {R"({"DistCode":{"dist":)", {R"(,"code":)"}, "}}"},
-        {R"({"Range":{"from":)", {R"(,"to":)"}, "}}"},
-        {R"({"RangeDist":{"from":)", {R"(,"to":)", R"(,"dist":)"}, "}}"},
-        {R"({"RangeTag":{"from":)", {R"(,"to":)", R"(,"tag":)"}, "}}"},
-    }};
-    const Shape& shape = kShapes[static_cast<std::size_t>(call.function)];
+    const CallShape& shape = kCallShapes[static_cast<std::size_t>(call.function)];
     separate();
     w_->put(shape.open);
     for (std::size_t i = 0; i < call.arguments.size(); ++i) {

@@ -646,12 +646,12 @@ class BRIXParser {
     skip();
     if (peek() != '(') return false;
     ++p_;
-    std::array<Argument<Value>, 3> args{};
-    std::array<Name, 3> names{};
+    std::array<Argument<Value>, kMaxArguments> args{};
+    std::array<Name, kMaxArguments> names{};
     std::size_t count = 0;
     std::size_t text = 0;
-    // Arguments past the third are read into `extra`: no function takes
-    // more, so only their count matters.
+    // Arguments past the most any function takes are read into `extra`:
+    // only their count matters.
     Argument<Value> extra;
     Name extra_name;
     for (;;) {
@@ -896,7 +896,9 @@ class BRIXParser {
     }
     return sink_.assignment_end(name, kind, {}, {});
   }
-  void replay(const Selector& selector, int level) {
+  // Runs only for a caller's values, before the text is read; kept cold so
+  // it costs the reading code nothing when the compiler shares out inlining.
+  [[gnu::cold]] void replay(const Selector& selector, int level) {
     if (const auto* single = std::get_if<Class>(&selector.value)) {
       sink_.class_selector(course_of(*single));
     } else if (const auto* nested = std::get_if<Selector::Query>(&selector.value)) {
@@ -905,47 +907,31 @@ class BRIXParser {
       for (const Selector& inner : query.selector) replay(inner, level + 1);
       sink_.query_end({}, level + 1);
     } else {
-      // The functions build the variants of the same positions.
-      std::array<Argument<Value>, 3> args{};
-      std::size_t count = 0;
-      const auto text = [&](const Text& t) {
-        args[count++].literal = Literal{t.view(), {}, false};
-      };
-      const auto course = [&](const Class& c) {
-        args[count].is_text = false;
-        args[count++].course = course_of(c);
-      };
-      for (Argument<Value>& a : args) a.is_text = true;
-      std::visit(
-          [&](const auto& v) {
-            using V = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<V, Selector::Placement> ||
-                          std::is_same_v<V, Selector::Tag> || std::is_same_v<V, Selector::Dist>) {
-              text(v.value);
-            } else if constexpr (std::is_same_v<V, Selector::TagCode>) {
-              text(v.tag);
-              text(v.code);
-            } else if constexpr (std::is_same_v<V, Selector::DistCode>) {
-              text(v.dist);
-              text(v.code);
-            } else if constexpr (std::is_same_v<V, Selector::Range>) {
-              course(v.from);
-              course(v.to);
-            } else if constexpr (std::is_same_v<V, Selector::RangeDist>) {
-              course(v.from);
-              course(v.to);
-              text(v.dist);
-            } else if constexpr (std::is_same_v<V, Selector::RangeTag>) {
-              course(v.from);
-              course(v.to);
-              text(v.tag);
+      // The selector's fields are its call's arguments, in order.
+      std::array<Argument<Value>, kMaxArguments> args{};
+      visit_indexed(
+          selector, [&]<std::size_t I>(std::integral_constant<std::size_t, I>, const auto& v) {
+            if constexpr (I < kFunctions.size()) {
+              std::size_t k = 0;
+              std::apply([&](const auto&... field) { (argument_of(field, args[k++]), ...); },
+                         arguments_of<kFunctions[I].arity>(v));
             }
-          },
-          selector.value);
+          });
       const FunctionRow& row = kFunctions[selector.value.index()];
-      sink_.call(Call<Value>{
-          row.function, row.upper, {}, {}, std::span<const Argument<Value>>(args.data(), count)});
+      sink_.call(Call<Value>{row.function,
+                             row.upper,
+                             {},
+                             {},
+                             std::span<const Argument<Value>>(args.data(), row.arity)});
     }
+  }
+  static void argument_of(const Text& text, Argument<Value>& a) {
+    a.is_text = true;
+    a.literal = Literal{text.view(), {}, false};
+  }
+  static void argument_of(const Class& course, Argument<Value>& a) {
+    a.is_text = false;
+    a.course = course_of(course);
   }
   static Course course_of(const Class& c) {
     return Course{c.department_id.view(), c.course_number, c.lab, {}, {}, {}};

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "brix/model.hpp"
+#include "reader/functions.hpp"
 
 namespace brix::detail {
 
@@ -38,20 +39,6 @@ struct Name {
 
 // The kinds of value a variable can hold, in the order of VarValue's variants.
 enum class ValueKind : std::uint8_t { SelectorList, Selector, Quantity, String, Class };
-
-// The nine selector functions, in the order of the Selector variants they
-// build (see functions.hpp for their table).
-enum class Function : std::uint8_t {
-  Class,
-  Placement,
-  Tag,
-  TagDept,
-  Dist,
-  DistDept,
-  Range,
-  RangeDist,
-  RangeTag,
-};
 
 // A string literal. `raw` is what stands between its quotes, doubled quotes
 // as written; `doubled` says whether there are any.

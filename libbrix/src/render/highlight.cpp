@@ -4,7 +4,7 @@
 // by side; the tests hold them to the same token stream.
 #include "brix/highlight.hpp"
 
-#include <array>
+#include "reader/functions.hpp"
 
 namespace brix {
 namespace {
@@ -108,18 +108,12 @@ std::size_t word_end(std::string_view text, std::size_t at) {
   return end;
 }
 
-// (?:CLASS|PLACEMENT|TAG_DEPT|TAG|...|class|...)(?![A-Za-z0-9_])  -- the
-// lookahead makes it "the whole word is one of the names".
+// (?:CLASS|PLACEMENT|TAG_DEPT|TAG|...|class|...)(?![A-Za-z0-9_]), the names
+// of the function table -- the lookahead makes it "the whole word is one of
+// the names".
 std::size_t function(std::string_view text, std::size_t at) {
-  static constexpr std::array<std::string_view, 18> kNames = {
-      "CLASS",      "PLACEMENT", "TAG_DEPT", "TAG",        "DIST_DEPT", "DIST",
-      "RANGE_DIST", "RANGE_TAG", "RANGE",    "class",      "placement", "tag_dept",
-      "tag",        "dist_dept", "dist",     "range_dist", "range_tag", "range"};
   const std::string_view word = text.substr(at, word_end(text, at) - at);
-  for (std::string_view name : kNames) {
-    if (word == name) return word.size();
-  }
-  return 0;
+  return detail::function_named(word) != nullptr ? word.size() : 0;
 }
 
 // [A-Za-z_][A-Za-z0-9_]*
