@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "brix/brix.hpp"
 #include "model/unicode_properties.hpp"
+#include "reader/functions.hpp"
 
 namespace brix {
 namespace {
@@ -125,13 +128,6 @@ class DiagnosticWriter {
     out_ += c.lab ? ", lab: true }" : ", lab: false }";
   }
 
-  void range_ends(const Class& from, const Class& to) {
-    out_ += " { from: ";
-    course(from);
-    out_ += ", to: ";
-    course(to);
-  }
-
   void selector(const Selector& s) {
     std::visit([this](const auto& v) { this->payload(v); }, s.value);
   }
@@ -139,47 +135,31 @@ class DiagnosticWriter {
     list(list_of, [this](const Selector& s) { selector(s); });
   }
 
-  void payload(const Class& c) {
-    out_ += "Class(";
-    course(c);
-    out_ += ')';
+  // A selector a function built: its variant's name, then its one field in
+  // parentheses or its named fields in braces.
+  template <class V>
+  requires(detail::variant_index<V>() < detail::kFunctions.size()) void payload(const V& v) {
+    constexpr detail::FunctionRow row = detail::kFunctions[detail::variant_index<V>()];
+    out_ += row.variant;
+    const auto fields = detail::arguments_of<row.arity>(v);
+    if constexpr (row.arity == 1) {
+      out_ += '(';
+      value(std::get<0>(fields));
+      out_ += ')';
+    } else {
+      named_fields(row, fields, std::make_index_sequence<row.arity>{});
+      out_ += " }";
+    }
   }
-  void payload(const Selector::Placement& p) { unnamed("Placement(", p.value); }
-  void payload(const Selector::Tag& t) { unnamed("Tag(", t.value); }
-  void payload(const Selector::Dist& d) { unnamed("Dist(", d.value); }
-  void payload(const Selector::TagCode& t) {
-    out_ += "TagCode { tag: ";
-    text(t.tag);
-    out_ += ", code: ";
-    text(t.code);
-    out_ += " }";
+  template <class Fields, std::size_t... K>
+  void named_fields(const detail::FunctionRow& row, const Fields& fields,
+                    std::index_sequence<K...>) {
+    ((out_ += K == 0 ? " { " : ", ", out_ += row.fields[K], out_ += ": ",
+      value(std::get<K>(fields))),
+     ...);
   }
-  void payload(const Selector::DistCode& d) {
-    out_ += "DistCode { dist: ";
-    text(d.dist);
-    out_ += ", code: ";
-    text(d.code);
-    out_ += " }";
-  }
-  void payload(const Selector::Range& r) {
-    out_ += "Range";
-    range_ends(r.from, r.to);
-    out_ += " }";
-  }
-  void payload(const Selector::RangeDist& r) {
-    out_ += "RangeDist";
-    range_ends(r.from, r.to);
-    out_ += ", dist: ";
-    text(r.dist);
-    out_ += " }";
-  }
-  void payload(const Selector::RangeTag& r) {
-    out_ += "RangeTag";
-    range_ends(r.from, r.to);
-    out_ += ", tag: ";
-    text(r.tag);
-    out_ += " }";
-  }
+  void value(const Class& c) { course(c); }
+  void value(const Text& t) { text(t); }
   void payload(const Selector::Query& q) {
     out_ += "Query(";
     query(*q.query);

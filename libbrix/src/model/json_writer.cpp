@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "model/copy_bytes.hpp"
 #include "model/json_escapes.hpp"
 #include "model/json_size.hpp"
+#include "reader/functions.hpp"
 
 namespace brix {
 namespace {
@@ -182,6 +185,35 @@ class Writer {
 
 // The walk. Keys are written as `"name":`; in the pretty layout a space
 // follows the colon and every entry starts on a line of its own.
+// `"name":` for a function's variant (Field == kVariantName) or one of its
+// fields, as a literal: its length is known where it is written.
+inline constexpr std::size_t kVariantName = detail::kMaxArguments;
+
+template <std::size_t Size>
+struct KeyText {
+  char text[Size + 1];  // NUL-terminated, as a string literal is
+};
+
+template <std::size_t I, std::size_t Field>
+constexpr std::string_view key_name() {
+  if constexpr (Field == kVariantName) {
+    return detail::kFunctions[I].variant;
+  } else {
+    return detail::kFunctions[I].fields[Field];
+  }
+}
+
+template <std::size_t I, std::size_t Field>
+inline constexpr auto kKey = [] {
+  constexpr std::string_view name = key_name<I, Field>();
+  KeyText<name.size() + 3> key{};
+  key.text[0] = '"';
+  for (std::size_t c = 0; c < name.size(); ++c) key.text[c + 1] = name[c];
+  key.text[name.size() + 1] = '"';
+  key.text[name.size() + 2] = ':';
+  return key;
+}();
+
 template <bool Pretty, class Out>
 class JsonWalk {
  public:
@@ -322,77 +354,28 @@ class JsonWalk {
     close('}');
   }
 
-  void range_ends(const Class& from, const Class& to) {
-    first();
-    key(R"("from":)");
-    course(from);
-    next();
-    key(R"("to":)");
-    course(to);
+  // A selector a function built: its variant's name, then its one field's
+  // value or an object of its fields.
+  template <class V>
+  requires(detail::variant_index<V>() < detail::kFunctions.size()) void payload(const V& v) {
+    constexpr std::size_t i = detail::variant_index<V>();
+    constexpr std::size_t arity = detail::kFunctions[i].arity;
+    key(kKey<i, kVariantName>.text);
+    const auto fields = detail::arguments_of<arity>(v);
+    if constexpr (arity == 1) {
+      value(std::get<0>(fields));
+    } else {
+      open('{');
+      named_fields<i>(fields, std::make_index_sequence<arity>{});
+      close('}');
+    }
   }
-
-  void payload(const Class& c) {
-    key(R"("Class":)");
-    course(c);
+  template <std::size_t I, class Fields, std::size_t... K>
+  void named_fields(const Fields& fields, std::index_sequence<K...>) {
+    ((K == 0 ? first() : next(), key(kKey<I, K>.text), value(std::get<K>(fields))), ...);
   }
-  void payload(const Selector::Placement& p) {
-    key(R"("Placement":)");
-    out_.text(p.value);
-  }
-  void payload(const Selector::Tag& t) {
-    key(R"("Tag":)");
-    out_.text(t.value);
-  }
-  void payload(const Selector::TagCode& t) {
-    key(R"("TagCode":)");
-    open('{');
-    first();
-    key(R"("tag":)");
-    out_.text(t.tag);
-    next();
-    key(R"("code":)");
-    out_.text(t.code);
-    close('}');
-  }
-  void payload(const Selector::Dist& d) {
-    key(R"("Dist":)");
-    out_.text(d.value);
-  }
-  void payload(const Selector::DistCode& d) {
-    key(R"("DistCode":)");
-    open('{');
-    first();
-    key(R"("dist":)");
-    out_.text(d.dist);
-    next();
-    key(R"("code":)");
-    out_.text(d.code);
-    close('}');
-  }
-  void payload(const Selector::Range& r) {
-    key(R"("Range":)");
-    open('{');
-    range_ends(r.from, r.to);
-    close('}');
-  }
-  void payload(const Selector::RangeDist& r) {
-    key(R"("RangeDist":)");
-    open('{');
-    range_ends(r.from, r.to);
-    next();
-    key(R"("dist":)");
-    out_.text(r.dist);
-    close('}');
-  }
-  void payload(const Selector::RangeTag& r) {
-    key(R"("RangeTag":)");
-    open('{');
-    range_ends(r.from, r.to);
-    next();
-    key(R"("tag":)");
-    out_.text(r.tag);
-    close('}');
-  }
+  void value(const Class& c) { course(c); }
+  void value(const Text& t) { out_.text(t); }
   void payload(const Selector::Query& q) {
     key(R"("Query":)");
     query(*q.query);

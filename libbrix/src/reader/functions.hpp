@@ -5,9 +5,11 @@
 // The row's position is the index of the Selector variant the call builds,
 // and that variant's fields, in order, are the call's arguments (a course
 // argument is a Class, a text argument a Text); a variant that is a Class is
-// its one argument whole. Everything that walks a call, builds its selector
-// or writes it in the reader's JSON is generic over that, so a new function
-// is a row here, its variant in the model and its two encodings.
+// its one argument whole. What reads, builds, replays, measures or writes a
+// call is generic over that. A new function is a row here (with its Function
+// member and its place among the suggestions), its variant in the model, its
+// keyword rule in rule.hpp and its wording in explain; the compiler points
+// at any of these that is missing.
 #pragma once
 
 #include <array>
@@ -147,6 +149,16 @@ inline constexpr std::array<FunctionRow, 9> kFunctions{{
 inline constexpr std::array<std::string_view, kFunctions.size()> kFunctionSuggestions{
     "CLASS", "RANGE",     "TAG_DEPT",   "TAG",      "PLACEMENT",
     "DIST",  "DIST_DEPT", "RANGE_DIST", "RANGE_TAG"};
+static_assert(
+    [] {
+      for (const FunctionRow& row : kFunctions) {
+        std::size_t times = 0;
+        for (std::string_view name : kFunctionSuggestions) times += name == row.upper;
+        if (times != 1) return false;
+      }
+      return true;
+    }(),
+    "every function is suggested, once");
 
 // The row of a name written in either spelling; nothing for any other name.
 inline const FunctionRow* function_named(std::string_view name) {

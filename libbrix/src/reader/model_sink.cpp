@@ -19,23 +19,16 @@ ArgumentType<A> argument(const Argument<VarValue>& a) {
   }
 }
 
-template <std::size_t I, std::size_t... K>
-Selector::Variant variant_of(const Argument<VarValue>* a, std::index_sequence<K...>) {
-  return Selector::Variant(std::in_place_index<I>, argument<kFunctions[I].pattern[K]>(a[K])...);
-}
-
 // Adds the selector of row I, its fields taken from the arguments in order.
-// The selector is made in its place in the list: the variant comes out of a
-// conversion, so nothing is built first and then moved.
+// It is made in its place at the end of the list.
+template <std::size_t I, std::size_t... K>
+void build(std::vector<Selector>& out, const Argument<VarValue>* a, std::index_sequence<K...>) {
+  out.emplace_back().value.template emplace<I>(
+      Built<I>{argument<kFunctions[I].pattern[K]>(a[K])...});
+}
 template <std::size_t I>
 void build(std::vector<Selector>& out, const Argument<VarValue>* a) {
-  struct InPlace {
-    const Argument<VarValue>* a;
-    operator Selector::Variant() const {
-      return variant_of<I>(a, std::make_index_sequence<kFunctions[I].arity>{});
-    }
-  };
-  out.emplace_back(InPlace{a});
+  build<I>(out, a, std::make_index_sequence<kFunctions[I].arity>{});
 }
 
 using Build = void (*)(std::vector<Selector>&, const Argument<VarValue>*);
