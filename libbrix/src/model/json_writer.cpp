@@ -139,6 +139,30 @@ class Writer {
     }
   }
 
+  void raw(const char* bytes, std::size_t n) {
+    if (n + 1 <= kChunk) {
+      room(n);
+      p_ = detail::copy_bytes(p_, bytes, n);
+    } else {
+      flush();
+      out_.append(bytes, n);
+    }
+  }
+  // A line break and the indent of `depth`; indents are short, so one copy
+  // from a row of spaces does for nearly all of them.
+  void line(std::size_t depth) {
+    static constexpr char kBreak[] =
+        "\n                                                               ";
+    const std::size_t n = 1 + 2 * depth;
+    if (n < sizeof kBreak) {
+      room(n);
+      p_ = detail::copy_bytes(p_, kBreak, n);
+    } else {
+      chr('\n');
+      spaces(2 * depth);
+    }
+  }
+
   // Out of line, so that the test in room() is all that is inlined per piece.
   [[gnu::noinline]] void flush() {
     out_.append(buffer_, static_cast<std::size_t>(p_ - buffer_));
@@ -463,6 +487,66 @@ class JsonWalk {
   std::size_t depth_ = 0;
 };
 
+// The indented layout of a compact document, by the walk's rules: a line
+// break and the depth's indent after an opening bracket and after a comma,
+// and before a closing bracket; a space after a key's colon; an empty list
+// stays "[]". A string ends at the first '"' that no backslash escapes.
+enum class Token : std::uint8_t { Plain, Quote, Open, Close, Comma, Colon };
+
+constexpr std::array<Token, 256> kTokens = [] {
+  std::array<Token, 256> table{};
+  table['"'] = Token::Quote;
+  table['{'] = table['['] = Token::Open;
+  table['}'] = table[']'] = Token::Close;
+  table[','] = Token::Comma;
+  table[':'] = Token::Colon;
+  return table;
+}();
+
+void indent(std::string_view compact, Writer& out) {
+  const char* p = compact.data();
+  const char* const end = p + compact.size();
+  const auto token = [](char c) { return kTokens[static_cast<unsigned char>(c)]; };
+  std::size_t depth = 0;
+  while (p < end) {
+    const char* const start = p;
+    switch (token(*p)) {
+      case Token::Plain:
+        while (++p < end && token(*p) == Token::Plain) {
+        }
+        break;
+      case Token::Quote:
+        while (++p < end && *p != '"') {
+          if (*p == '\\' && ++p == end) break;
+        }
+        if (p < end) ++p;
+        break;
+      case Token::Open:
+        if (*p == '[' && p + 1 < end && p[1] == ']') {
+          p += 2;
+          break;
+        }
+        out.raw(p++, 1);
+        out.line(++depth);
+        continue;
+      case Token::Close:
+        if (depth > 0) --depth;
+        out.line(depth);
+        ++p;
+        break;
+      case Token::Comma:
+        out.raw(p++, 1);
+        out.line(depth);
+        continue;
+      case Token::Colon:
+        out.raw(": ", 2);
+        ++p;
+        continue;
+    }
+    out.raw(start, static_cast<std::size_t>(p - start));
+  }
+}
+
 template <bool Pretty>
 void append(const BRIXQueryFile& file, std::string& out) {
   Writer writer(out);
@@ -485,9 +569,17 @@ void write_json_pretty(const BRIXQueryFile& file, std::string& out) {
   append<true>(file, out);
 }
 
+void indent_json(std::string_view compact, std::string& out) {
+  // Nearly every document is between two and three times as long indented;
+  // room reserved and not written is never touched.
+  out.reserve(out.size() + 3 * compact.size());
+  Writer writer(out);
+  indent(compact, writer);
+}
+
 // Sized first: one allocation at the final size costs less than growing the
-// string a doubling at a time, which copies the text again and touches
-// fresh memory for every copy.
+// string a doubling at a time, which copies the text again and touches fresh
+// memory for every copy.
 Result<std::string> ParseResult::to_string() const {
   std::string out;
   out.reserve(detail::json_size(parsed_brix_file));
@@ -496,7 +588,10 @@ Result<std::string> ParseResult::to_string() const {
 }
 
 Result<std::string> ParseResult::to_string_pretty() const {
+  Counter counter;
+  JsonWalk<true, Counter>(counter).file(parsed_brix_file);
   std::string out;
+  out.reserve(counter.size());
   write_json_pretty(parsed_brix_file, out);
   return out;
 }
