@@ -424,7 +424,8 @@ PyObject* brix_str(PyObject* self) {
   return guarded([&]() -> PyObject* {
     const brix::ParseResult* result = result_of(self);
     if (result == nullptr) return nullptr;
-    return new_str(brix::diagnostic_text(*result));
+    std::string text = brix::diagnostic_text(*result);
+    return new_str_narrowing(text);
   });
 }
 
