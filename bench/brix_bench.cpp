@@ -100,6 +100,29 @@ BENCHMARK(BM_TextToJson)
     ->Arg(16)
     ->Unit(benchmark::kMillisecond);
 
+// The indented document without the data model: the compact one, laid out.
+void BM_TextToPrettyJson(benchmark::State& state) {
+  const std::string& text = corpus(static_cast<std::size_t>(state.range(0)));
+  const brix::ExternValues values = externs();
+  std::string compact;
+  std::string out;
+  for (auto _ : state) {
+    compact.clear();
+    auto result = brix::parse_to_json(text, values, compact);
+    if (!result.ok()) state.SkipWithError(result.error().to_string().c_str());
+    out.clear();
+    brix::indent_json(compact, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_TextToPrettyJson)
+    ->Name("text_to_pretty_json")
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond);
+
 // Through the data model: parse_with_externals, then a writer.
 template <bool Pretty>
 void BM_ModelToJson(benchmark::State& state) {

@@ -148,18 +148,31 @@ class Writer {
       out_.append(bytes, n);
     }
   }
-  // A line break and the indent of `depth`; indents are short, so one copy
-  // from a row of spaces does for nearly all of them.
-  void line(std::size_t depth) {
-    static constexpr char kBreak[] =
-        "\n                                                               ";
+  // A line break and the indent of `depth`, after or before one byte (a
+  // bracket or a comma). Indents are short, so one copy from a row of spaces
+  // does for nearly all of them.
+  void line(char before, std::size_t depth) {
     const std::size_t n = 1 + 2 * depth;
     if (n < sizeof kBreak) {
-      room(n);
+      room(n + 1);
+      *p_++ = before;
       p_ = detail::copy_bytes(p_, kBreak, n);
+    } else {
+      chr(before);
+      chr('\n');
+      spaces(2 * depth);
+    }
+  }
+  void line(std::size_t depth, char after) {
+    const std::size_t n = 1 + 2 * depth;
+    if (n < sizeof kBreak) {
+      room(n + 1);
+      p_ = detail::copy_bytes(p_, kBreak, n);
+      *p_++ = after;
     } else {
       chr('\n');
       spaces(2 * depth);
+      chr(after);
     }
   }
 
@@ -171,6 +184,8 @@ class Writer {
 
  private:
   static constexpr std::size_t kChunk = 8192;
+  static constexpr char kBreak[] =
+      "\n                                                               ";
 
   const char* end() const { return buffer_ + kChunk; }
   [[gnu::always_inline]] void room(std::size_t n) {
@@ -503,6 +518,37 @@ constexpr std::array<Token, 256> kTokens = [] {
   return table;
 }();
 
+// Just past the '"' that closes the string whose text starts at p, or `end`.
+// Eight bytes are tested at a time for a quote or a backslash.
+const char* string_end(const char* p, const char* const end) {
+  for (;;) {
+    if constexpr (std::endian::native == std::endian::little) {
+      constexpr std::uint64_t kOnes = 0x0101010101010101u;
+      constexpr std::uint64_t kHighs = 0x8080808080808080u;
+      while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        const std::uint64_t quote = w ^ (kOnes * '"');
+        const std::uint64_t backslash = w ^ (kOnes * '\\');
+        const std::uint64_t found =
+            (((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs;
+        if (found != 0) {
+          // The lowest marked byte is a real match: a borrow only marks
+          // bytes above one.
+          p += std::countr_zero(found) / 8;
+          break;
+        }
+        p += 8;
+      }
+    }
+    while (p < end && *p != '"' && *p != '\\') ++p;
+    if (p == end) return end;
+    if (*p == '"') return p + 1;
+    p += 2;  // an escape and the byte it escapes
+    if (p >= end) return end;
+  }
+}
+
 void indent(std::string_view compact, Writer& out) {
   const char* p = compact.data();
   const char* const end = p + compact.size();
@@ -516,27 +562,21 @@ void indent(std::string_view compact, Writer& out) {
         }
         break;
       case Token::Quote:
-        while (++p < end && *p != '"') {
-          if (*p == '\\' && ++p == end) break;
-        }
-        if (p < end) ++p;
+        p = string_end(p + 1, end);
         break;
       case Token::Open:
         if (*p == '[' && p + 1 < end && p[1] == ']') {
           p += 2;
           break;
         }
-        out.raw(p++, 1);
-        out.line(++depth);
+        out.line(*p++, ++depth);
         continue;
       case Token::Close:
         if (depth > 0) --depth;
-        out.line(depth);
-        ++p;
-        break;
+        out.line(depth, *p++);
+        continue;
       case Token::Comma:
-        out.raw(p++, 1);
-        out.line(depth);
+        out.line(*p++, depth);
         continue;
       case Token::Colon:
         out.raw(": ", 2);
