@@ -310,6 +310,8 @@ class BRIXParser {
   bool may_be_call(const char* q) const {
     const char* w = word_end(q);
     if (w == q) return false;
+    // A course: its word is followed by a space and a digit.
+    if (e_ - w >= 2 && w[0] == ' ' && is_digit(static_cast<unsigned char>(w[1]))) return false;
     w = layout_end(w);
     return w < e_ && *w == '(';
   }
