@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "brix/brix.hpp"
-#include "corpus.hpp"
+#include "inputs.hpp"
 #include "parser/grammar.hpp"
 
 namespace {
@@ -63,21 +63,9 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-constexpr std::size_t kMiB = 1 << 20;
-
-const std::string& corpus(std::size_t mib, bool error_at_end = false) {
-  static std::string cache[2][17];
-  std::string& s = cache[error_at_end][mib];
-  if (s.empty()) s = brix::bench::CorpusWriter(42).write(mib * kMiB, error_at_end);
-  return s;
-}
-
-brix::ExternValues externs() {
-  brix::ExternValues values;
-  for (const auto& [name, text] : brix::bench::corpus_externs())
-    values.emplace(name, std::move(*brix::parse_extern_value(text)));
-  return values;
-}
+using brix::bench::corpus;
+using brix::bench::externs;
+using brix::bench::kMiB;
 
 // The job itself: text in, compact JSON out, into a buffer kept between
 // iterations.
