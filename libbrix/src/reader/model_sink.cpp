@@ -42,7 +42,7 @@ constexpr auto kBuild = builders(std::make_index_sequence<kFunctions.size()>{});
 }  // namespace
 
 void ModelSink::call(const Call<VarValue>& call) {
-  kBuild[static_cast<std::size_t>(call.function)](*targets_.back(), call.arguments.data());
+  kBuild[static_cast<std::size_t>(call.function)](selectors_, call.arguments.data());
 }
 
 }  // namespace brix::detail
