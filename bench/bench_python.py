@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Throughput and peak memory of the rediriziv module: parse(text).json() and
-parse_with_externals(text, externals).json() on the generated corpus, as a
-Python caller would run them.
+"""Throughput and peak memory of the rediriziv module: parse(text) and
+parse_with_externals(text, externals) followed by json(), json_pretty() or
+str(), on the generated corpus, as a Python caller would run them.
 
     python3 bench/bench_python.py --gen build/rel/bench/brix_gen_corpus [--sizes 1 4 16]
 
@@ -12,8 +12,10 @@ value, which yields the same document. For each call and size the timing runs
 in this process and reports the median and the minimum of several runs of
 the whole expression (the BRIX object is freed inside the timing, the
 returned str outside it); MB/s counts input bytes (decimal megabytes, as the
-C++ benchmarks do). The "json() ms" column is the median time of the json()
-call alone: the part of the binding that turns the document into a str.
+C++ benchmarks do). The "method ms" column is the median time of the method
+alone: for json() the part of the binding that turns the document into a str,
+for json_pretty() the layout and the str, for str() the data model and its
+text.
 
 Peak memory is measured in a fresh subprocess per call and size, from the
 kernel's record of its largest resident set, which counts the library's C++
@@ -70,14 +72,18 @@ def converter(call, text, externals):
     return lambda: rediriziv.parse_with_externals(text, externals)
 
 
-def time_conversion(convert, runs):
-    """Seconds of each run, whole and of json() alone."""
+def output(result, method):
+    return str(result) if method == "str" else getattr(result, method)()
+
+
+def time_conversion(convert, method, runs):
+    """Seconds of each run, whole and of the method alone."""
     whole, json_only = [], []
     for _ in range(runs):
         start = time.perf_counter()
         result = convert()
         before_json = time.perf_counter()
-        document = result.json()
+        document = output(result, method)
         del result
         end = time.perf_counter()
         whole.append(end - start)
@@ -95,7 +101,7 @@ def status_kib(field):
     raise KeyError(field)
 
 
-def peak_child(call, path, externals_json):
+def peak_child(call, method, path, externals_json):
     """Runs in a fresh interpreter: one conversion, then prints the sizes and
     how far the conversion raised the peak resident set above the resident set
     before it, in KiB."""
@@ -117,7 +123,7 @@ def peak_child(call, path, externals_json):
         # Without the reset, the process's own peak from getrusage; it may
         # be dominated by reading the file and then understates the call.
         peak_since = lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
-    document = convert().json()
+    document = output(convert(), method)
     # Read before the sizes, whose encoding would raise the peak itself.
     peak_kib = peak_since() - before
     print(json.dumps({"input": len(text.encode()), "output": len(document.encode()),
@@ -131,41 +137,45 @@ def main():
     parser.add_argument("--runs", type=int, default=9, help="timed runs per size")
     parser.add_argument("--calls", nargs="+", default=["parse", "parse_with_externals"],
                         choices=["parse", "parse_with_externals"])
-    parser.add_argument("--peak-child", nargs=3, help=argparse.SUPPRESS)
+    parser.add_argument("--methods", nargs="+", default=["json", "json_pretty", "str"],
+                        choices=["json", "json_pretty", "str"])
+    parser.add_argument("--peak-child", nargs=4, help=argparse.SUPPRESS)
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory() as directory:
         print("Every number includes allocation: each call makes a new BRIX object and str; the"
               " module reuses its document buffer between calls.")
-        print(f"{'call':<29} {'size':>6} {'median ms':>10} {'min ms':>8} {'median MB/s':>12}"
-              f" {'best MB/s':>10} {'json() ms':>10} {'peak MiB':>9} {'peak/io':>8}")
+        print(f"{'call':<36} {'size':>6} {'median ms':>10} {'min ms':>8} {'median MB/s':>12}"
+              f" {'best MB/s':>10} {'method ms':>10} {'peak MiB':>9} {'peak/io':>8}")
         for mib in args.sizes:
             path, externals = write_corpus(args.gen, mib, directory)
             with open(path, encoding="utf-8") as f:
                 text = f.read()
             size = len(text.encode())
             for call in args.calls:
-                convert = converter(call, text, externals)
-                time_conversion(convert, 1)  # warm-up
-                whole, json_only = time_conversion(convert, args.runs)
-                median = statistics.median(whole)
-                best = min(whole)
+                for method in args.methods:
+                    convert = converter(call, text, externals)
+                    time_conversion(convert, method, 1)  # warm-up
+                    whole, method_only = time_conversion(convert, method, args.runs)
+                    median = statistics.median(whole)
+                    best = min(whole)
 
-                child = subprocess.run(
-                    [sys.executable, __file__, "--gen", args.gen, "--peak-child", call, path,
-                     json.dumps(externals)],
-                    capture_output=True, check=True, text=True)
-                peak = json.loads(child.stdout)
-                peak_mib = peak["peak_kib"] / 1024
-                per_io = peak["peak_kib"] * 1024 / (peak["input"] + peak["output"])
-                print(f"{call + '().json()':<29} {mib:>4}Mi {median * 1e3:>10.1f} {best * 1e3:>8.1f}"
-                      f" {size / 1e6 / median:>12.1f} {size / 1e6 / best:>10.1f}"
-                      f" {statistics.median(json_only) * 1e3:>10.2f} {peak_mib:>9.1f} {per_io:>8.2f}")
+                    child = subprocess.run(
+                        [sys.executable, __file__, "--gen", args.gen, "--peak-child", call, method,
+                         path, json.dumps(externals)],
+                        capture_output=True, check=True, text=True)
+                    peak = json.loads(child.stdout)
+                    peak_mib = peak["peak_kib"] / 1024
+                    per_io = peak["peak_kib"] * 1024 / (peak["input"] + peak["output"])
+                    print(f"{call + '().' + method + '()':<36} {mib:>4}Mi {median * 1e3:>10.1f}"
+                          f" {best * 1e3:>8.1f} {size / 1e6 / median:>12.1f}"
+                          f" {size / 1e6 / best:>10.1f} {statistics.median(method_only) * 1e3:>10.2f}"
+                          f" {peak_mib:>9.1f} {per_io:>8.2f}")
 
 
 if __name__ == "__main__":
     if "--peak-child" in sys.argv:
         index = sys.argv.index("--peak-child")
-        peak_child(*sys.argv[index + 1 : index + 4])
+        peak_child(*sys.argv[index + 1 : index + 5])
     else:
         main()

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "brix/brix.hpp"
-#include "corpus.hpp"
+#include "inputs.hpp"
 #include "parser/grammar.hpp"
 
 namespace {
@@ -63,21 +63,9 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-constexpr std::size_t kMiB = 1 << 20;
-
-const std::string& corpus(std::size_t mib, bool error_at_end = false) {
-  static std::string cache[2][17];
-  std::string& s = cache[error_at_end][mib];
-  if (s.empty()) s = brix::bench::CorpusWriter(42).write(mib * kMiB, error_at_end);
-  return s;
-}
-
-brix::ExternValues externs() {
-  brix::ExternValues values;
-  for (const auto& [name, text] : brix::bench::corpus_externs())
-    values.emplace(name, std::move(*brix::parse_extern_value(text)));
-  return values;
-}
+using brix::bench::corpus;
+using brix::bench::externs;
+using brix::bench::kMiB;
 
 // The job itself: text in, compact JSON out, into a buffer kept between
 // iterations.
@@ -95,6 +83,29 @@ void BM_TextToJson(benchmark::State& state) {
 }
 BENCHMARK(BM_TextToJson)
     ->Name("text_to_compact_json")
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond);
+
+// The indented document without the data model: the compact one, laid out.
+void BM_TextToPrettyJson(benchmark::State& state) {
+  const std::string& text = corpus(static_cast<std::size_t>(state.range(0)));
+  const brix::ExternValues values = externs();
+  std::string compact;
+  std::string out;
+  for (auto _ : state) {
+    compact.clear();
+    auto result = brix::parse_to_json(text, values, compact);
+    if (!result.ok()) state.SkipWithError(result.error().to_string().c_str());
+    out.clear();
+    brix::indent_json(compact, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_TextToPrettyJson)
+    ->Name("text_to_pretty_json")
     ->Arg(1)
     ->Arg(4)
     ->Arg(16)

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "brix/brix.hpp"
-#include "corpus.hpp"
+#include "inputs.hpp"
 #include "parser/grammar.hpp"
 
 namespace {
@@ -44,9 +44,7 @@ int main(int argc, char** argv) {
   const std::string text = buffer.str();
   const int runs = argc > 2 ? std::atoi(argv[2]) : 1;
 
-  brix::ExternValues values;
-  for (const auto& [name, value] : brix::bench::corpus_externs())
-    values.emplace(name, std::move(*brix::parse_extern_value(value)));
+  const brix::ExternValues values = brix::bench::externs();
 
   std::string out;
   for (int run = 0; run < runs; ++run) {

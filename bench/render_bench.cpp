@@ -10,25 +10,13 @@
 #include "brix/explain.hpp"
 #include "brix/highlight.hpp"
 #include "brix/render.hpp"
-#include "corpus.hpp"
+#include "inputs.hpp"
 
 namespace {
 
-constexpr std::size_t kMiB = 1 << 20;
-
-const std::string& corpus(std::size_t mib) {
-  static std::string cache[17];
-  std::string& s = cache[mib];
-  if (s.empty()) s = brix::bench::CorpusWriter(42).write(mib * kMiB);
-  return s;
-}
-
-brix::ExternValues externs() {
-  brix::ExternValues values;
-  for (const auto& [name, text] : brix::bench::corpus_externs())
-    values.emplace(name, std::move(*brix::parse_extern_value(text)));
-  return values;
-}
+using brix::bench::corpus;
+using brix::bench::externs;
+using brix::bench::kMiB;
 
 template <class Run>
 void run(benchmark::State& state, Run job) {

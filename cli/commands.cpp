@@ -59,9 +59,9 @@ std::variant<ParseResult, Outcome> parse_source(const std::string& path, const s
   return std::move(result).value();
 }
 
-// The compact document is written straight from the text, without building
-// the requirements tree.
-Outcome print_compact(const std::string& path, const std::string& shown, const Context& context) {
+// The document is written straight from the text, without building the
+// requirements tree; the indented one is laid out from the compact one.
+Outcome print_json(const std::string& path, const std::string& shown, const Context& context) {
   SourceText source = read_source(path, shown);
   if (source.error)
     return Outcome{kUsageError, {}, render_read_error(*source.error, shown, context.style)};
@@ -73,6 +73,12 @@ Outcome print_compact(const std::string& path, const std::string& shown, const C
   if (!written) {
     spare_buffers.give(std::move(out));
     return Outcome{kBrixError, {}, render_error(written.error(), shown, context.style)};
+  }
+  if (context.options.output == OutputFormat::Pretty) {
+    std::string pretty = spare_buffers.take();
+    indent_json(out, pretty);
+    spare_buffers.give(std::move(out));
+    out = std::move(pretty);
   }
   out += '\n';
   return {kOk, std::move(out), {}};
@@ -86,8 +92,8 @@ void recycle_output(std::string&& text) {
 
 Outcome print_file(const std::string& path, const Context& context) {
   const std::string shown = shown_name(path, context);
-  if (context.options.output == OutputFormat::Compact && context.catalog == nullptr) {
-    return print_compact(path, shown, context);
+  if (context.options.output != OutputFormat::Debug && context.catalog == nullptr) {
+    return print_json(path, shown, context);
   }
   auto parsed = parse_source(path, shown, context);
   if (auto* failure = std::get_if<Outcome>(&parsed)) return std::move(*failure);

@@ -272,9 +272,9 @@ void give_back_json_buffer(std::string&& buffer) {
 }
 
 // What a BRIX instance holds. Parsing writes the compact JSON at once, by the
-// library's direct conversion, because json() is what callers want. The
-// ParseResult behind json_pretty() and str() is built from the source text
-// only when one of them first needs it.
+// library's direct conversion, because json() is what callers want, and
+// json_pretty() lays that out. The ParseResult behind str() is built from the
+// source text only when it is first asked for.
 struct Parsed {
   // The compact JSON, until json() has turned it into `json_text`.
   std::string json;
@@ -397,12 +397,23 @@ PyObject* brix_json(PyObject* self, PyObject*) {
 std::string pretty_buffer;
 constexpr std::size_t kKeptPrettyCapacity = std::size_t{1} << 20;
 
+// The indented document is laid out from the compact one, which the instance
+// holds as UTF-8 until json() has made its str, and as that str after.
 PyObject* brix_json_pretty(PyObject* self, PyObject*) {
   return guarded([&]() -> PyObject* {
-    const brix::ParseResult* result = result_of(self);
-    if (result == nullptr) return nullptr;
+    Parsed& parsed = parsed_of(self);
+    std::string_view compact = parsed.json;
+    Ref encoded;
+    if (parsed.json_text) {
+      encoded = Ref(PyUnicode_AsUTF8String(parsed.json_text.get()));
+      char* data = nullptr;
+      Py_ssize_t size = 0;
+      if (!encoded || PyBytes_AsStringAndSize(encoded.get(), &data, &size) < 0) return nullptr;
+      compact = std::string_view(data, static_cast<std::size_t>(size));
+    }
     pretty_buffer.clear();
-    brix::write_json_pretty(result->parsed_brix_file, pretty_buffer);
+    brix::indent_json(compact, pretty_buffer);
+    encoded = Ref();
     PyObject* text = new_str_narrowing(pretty_buffer);
     if (pretty_buffer.capacity() > kKeptPrettyCapacity) std::string().swap(pretty_buffer);
     return text;
@@ -413,7 +424,8 @@ PyObject* brix_str(PyObject* self) {
   return guarded([&]() -> PyObject* {
     const brix::ParseResult* result = result_of(self);
     if (result == nullptr) return nullptr;
-    return new_str(brix::diagnostic_text(*result));
+    std::string text = brix::diagnostic_text(*result);
+    return new_str_narrowing(text);
   });
 }
 

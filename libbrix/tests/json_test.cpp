@@ -204,5 +204,42 @@ TEST(Json, SizeIsTheLengthOfTheCompactText) {
   }
 }
 
+// Indenting a compact document lays it out as the walk does, for random
+// trees and for nesting deeper than the indents kept ready-made.
+TEST(Json, IndentingTheCompactTextGivesThePrettyText) {
+  TreeGenerator generator(0x1d3e);
+  std::vector<BRIXQueryFile> files;
+  for (int i = 0; i < 200; ++i) files.push_back(generator.file());
+  BRIXQuery deep{
+      Quantity{Quantity::Single{1}}, QueryType::Select, {selector(course("MATH", 1010))}};
+  for (int i = 0; i < 40; ++i) {
+    deep = BRIXQuery{Quantity{Quantity::Single{1}}, QueryType::Select, {nested(std::move(deep))}};
+  }
+  files.emplace_back().requirements.push_back({std::move(deep), "deep", 1});
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::string indented = "kept:";
+    indent_json(compact(files[i]), indented);
+    EXPECT_EQ(indented, "kept:" + pretty(files[i])) << "document " << i;
+  }
+}
+
+// Text that no writer of ours produced is laid out by the same rules and
+// never read past its end.
+TEST(Json, IndentingOtherTextStaysWithinIt) {
+  const std::string_view rows[][2] = {
+      {R"("open)", R"("open)"},
+      {R"("ends in \)", R"("ends in \)"},
+      {R"(["a\\",1])", "[\n  \"a\\\\\",\n  1\n]"},
+      {"}}", "\n}\n}"},
+      {"[", "[\n  "},
+      {"", ""},
+  };
+  for (const auto& [text, expected] : rows) {
+    std::string out;
+    indent_json(text, out);
+    EXPECT_EQ(out, expected) << text;
+  }
+}
+
 }  // namespace
 }  // namespace brix

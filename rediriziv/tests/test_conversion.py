@@ -1,8 +1,9 @@
-"""The compact document is made while a file is parsed; the parse result behind
-json_pretty() and str() is built from the kept text and extern values only when
-one of them is first called. Both must agree whatever is called first and
-whatever happens to the arguments in between, and every character must come
-through the module's own UTF-8 and Latin-1 conversions unchanged."""
+"""The compact document is made while a file is parsed, and json_pretty() lays it
+out, before or after json() has turned it into a str; the parse result behind
+str() is built from the kept text and extern values only when first asked for.
+All must agree whatever is called first and whatever happens to the arguments
+in between, and every character must come through the module's own UTF-8 and
+Latin-1 conversions unchanged."""
 
 import gc
 import itertools

@@ -41,8 +41,8 @@ using ExternValues = std::unordered_map<std::string, VarValue>;
 Result<ParseResult> parse(std::string_view text);
 Result<ParseResult> parse_with_externals(std::string_view text, ExternValues externals);
 
-// Parses the text of one value, as supplied for an extern. Text after the
-// value is ignored.
+// Parses the text of one value, as supplied for an extern. White space and
+// comments may follow the value; any other text after it is an error.
 Result<VarValue> parse_extern_value(std::string_view text);
 
 // Parses a whole file and appends its compact JSON document to `out`: the
@@ -57,6 +57,12 @@ Result<std::size_t> parse_to_json(std::string_view text, const ExternValues& ext
 // Appends the JSON document to `out`, so callers can reuse one buffer.
 void write_json(const BRIXQueryFile& file, std::string& out);
 void write_json_pretty(const BRIXQueryFile& file, std::string& out);
+
+// Appends `compact`, a document as parse_to_json or write_json wrote it, in
+// the indented layout: the bytes write_json_pretty appends for the same file,
+// without building its tree. The text is not checked; any other text is laid
+// out by the same rules and never read past its end.
+void indent_json(std::string_view compact, std::string& out);
 
 // The one-line diagnostic text form ("ParseResult { parsed_brix_file: ... }").
 std::string diagnostic_text(const ParseResult& result);

@@ -6,9 +6,12 @@
 #include <variant>
 
 #include "brix/diagnostics.hpp"
+#include "reader/messages.hpp"
 
 namespace brix {
 namespace {
+
+namespace messages = detail::messages;
 
 struct MessageCode {
   std::string_view start;  // the message begins with this
@@ -17,18 +20,18 @@ struct MessageCode {
 
 // Tried in order: the kind mismatches begin like syntax errors ("expected ").
 constexpr std::array kByMessage = {
-    MessageCode{"cannot select zero", "E0201"},
-    MessageCode{"cannot assign zero as a quantity", "E0201"},
-    MessageCode{"cannot select a range starting from zero", "E0202"},
-    MessageCode{"for any SELECT n-k statements", "E0203"},
-    MessageCode{"for any range n-k", "E0203"},
-    MessageCode{"LIMIT must be a top-level query", "E0205"},
-    MessageCode{"priority must be a single number", "E0206"},
-    MessageCode{"undefined variable", "E0301"},
-    MessageCode{"extern variable", "E0303"},
-    MessageCode{"this department does not exist", "E0401"},
-    MessageCode{"departments must be", "E0402"},
-    MessageCode{"not a valid query", "E0403"},
+    MessageCode{messages::kSelectZero, "E0201"},
+    MessageCode{messages::kAssignZero, "E0201"},
+    MessageCode{messages::kRangeFromZero, "E0202"},
+    MessageCode{messages::kSelectRangeOrder, "E0203"},
+    MessageCode{messages::kRangeOrder, "E0203"},
+    MessageCode{messages::kLimitNested, "E0205"},
+    MessageCode{messages::kPriorityRange, "E0206"},
+    MessageCode{messages::kUndefinedVariable, "E0301"},
+    MessageCode{messages::kExternMissing, "E0303"},
+    MessageCode{messages::kUnknownDepartment, "E0401"},
+    MessageCode{messages::kDepartmentForm, "E0402"},
+    MessageCode{messages::kUnknownFunction, "E0403"},
     MessageCode{"variable `", "E0601"},
     MessageCode{"input is not valid UTF-8", "E0501"},
 };

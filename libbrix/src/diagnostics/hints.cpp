@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "closest_string/closest_string.hpp"
+#include "reader/messages.hpp"
 
 namespace brix::detail {
 namespace {
@@ -47,9 +48,9 @@ std::pair<std::size_t, std::size_t> report_span(const ErrorChain& chain) {
   return {0, 0};
 }
 
-// The text between "(Did you mean: " and the closing ")".
+// The text between the suggestion's lead and the closing ")".
 std::optional<std::string> suggested(std::string_view message) {
-  constexpr std::string_view kLead = "(Did you mean: ";
+  constexpr std::string_view kLead = detail::messages::kDidYouMean;
   const std::size_t at = message.find(kLead);
   if (at == std::string_view::npos || !message.ends_with(')')) return std::nullopt;
   const std::size_t from = at + kLead.size();

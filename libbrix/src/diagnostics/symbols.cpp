@@ -15,6 +15,7 @@
 #include "diagnostics/read.hpp"
 #include "diagnostics/recovery.hpp"
 #include "reader/functions.hpp"
+#include "reader/messages.hpp"
 
 namespace brix {
 namespace {
@@ -99,12 +100,16 @@ std::string_view quoted_name(std::string_view message) {
 
 // A stand-in of the kind an error's message asks for.
 std::optional<VarValue> stand_in_for(std::string_view message) {
-  if (message.starts_with("extern variable") || message.starts_with("expected selector") ||
-      message.starts_with("expected string or class")) {
+  namespace messages = detail::messages;
+  const auto begins = [&](std::string_view start) { return message.starts_with(start); };
+  if (begins(messages::kExternMissing) || begins(messages::kExpectedSelector) ||
+      begins(messages::kExpectedArgument)) {
     return VarValue{Class{Text("AAAA"), 1000, false}};
   }
-  if (message.starts_with("expected quantity")) return VarValue{Quantity{Quantity::Single{1}}};
-  if (message.starts_with("expected string")) return VarValue{VarValue::String{Text("")}};
+  if (begins(messages::kExpectedQuantity) || begins(messages::kExpectedPriority)) {
+    return VarValue{Quantity{Quantity::Single{1}}};
+  }
+  if (begins(messages::kExpectedDescription)) return VarValue{VarValue::String{Text("")}};
   return std::nullopt;
 }
 

@@ -139,6 +139,43 @@ class Writer {
     }
   }
 
+  void raw(const char* bytes, std::size_t n) {
+    if (n + 1 <= kChunk) {
+      room(n);
+      p_ = detail::copy_bytes(p_, bytes, n);
+    } else {
+      flush();
+      out_.append(bytes, n);
+    }
+  }
+  // A line break and the indent of `depth`, after or before one byte (a
+  // bracket or a comma). Indents are short, so one copy from a row of spaces
+  // does for nearly all of them.
+  void line(char before, std::size_t depth) {
+    const std::size_t n = 1 + 2 * depth;
+    if (n < sizeof kBreak) {
+      room(n + 1);
+      *p_++ = before;
+      p_ = detail::copy_bytes(p_, kBreak, n);
+    } else {
+      chr(before);
+      chr('\n');
+      spaces(2 * depth);
+    }
+  }
+  void line(std::size_t depth, char after) {
+    const std::size_t n = 1 + 2 * depth;
+    if (n < sizeof kBreak) {
+      room(n + 1);
+      p_ = detail::copy_bytes(p_, kBreak, n);
+      *p_++ = after;
+    } else {
+      chr('\n');
+      spaces(2 * depth);
+      chr(after);
+    }
+  }
+
   // Out of line, so that the test in room() is all that is inlined per piece.
   [[gnu::noinline]] void flush() {
     out_.append(buffer_, static_cast<std::size_t>(p_ - buffer_));
@@ -147,6 +184,8 @@ class Writer {
 
  private:
   static constexpr std::size_t kChunk = 8192;
+  static constexpr char kBreak[] =
+      "\n                                                               ";
 
   const char* end() const { return buffer_ + kChunk; }
   [[gnu::always_inline]] void room(std::size_t n) {
@@ -463,6 +502,91 @@ class JsonWalk {
   std::size_t depth_ = 0;
 };
 
+// The indented layout of a compact document, by the walk's rules: a line
+// break and the depth's indent after an opening bracket and after a comma,
+// and before a closing bracket; a space after a key's colon; an empty list
+// stays "[]". A string ends at the first '"' that no backslash escapes.
+enum class Token : std::uint8_t { Plain, Quote, Open, Close, Comma, Colon };
+
+constexpr std::array<Token, 256> kTokens = [] {
+  std::array<Token, 256> table{};
+  table['"'] = Token::Quote;
+  table['{'] = table['['] = Token::Open;
+  table['}'] = table[']'] = Token::Close;
+  table[','] = Token::Comma;
+  table[':'] = Token::Colon;
+  return table;
+}();
+
+// Just past the '"' that closes the string whose text starts at p, or `end`.
+// Eight bytes are tested at a time for a quote or a backslash.
+const char* string_end(const char* p, const char* const end) {
+  for (;;) {
+    if constexpr (std::endian::native == std::endian::little) {
+      constexpr std::uint64_t kOnes = 0x0101010101010101u;
+      constexpr std::uint64_t kHighs = 0x8080808080808080u;
+      while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        const std::uint64_t quote = w ^ (kOnes * '"');
+        const std::uint64_t backslash = w ^ (kOnes * '\\');
+        const std::uint64_t found =
+            (((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs;
+        if (found != 0) {
+          // The lowest marked byte is a real match: a borrow only marks
+          // bytes above one.
+          p += std::countr_zero(found) / 8;
+          break;
+        }
+        p += 8;
+      }
+    }
+    while (p < end && *p != '"' && *p != '\\') ++p;
+    if (p == end) return end;
+    if (*p == '"') return p + 1;
+    p += 2;  // an escape and the byte it escapes
+    if (p >= end) return end;
+  }
+}
+
+void indent(std::string_view compact, Writer& out) {
+  const char* p = compact.data();
+  const char* const end = p + compact.size();
+  const auto token = [](char c) { return kTokens[static_cast<unsigned char>(c)]; };
+  std::size_t depth = 0;
+  while (p < end) {
+    const char* const start = p;
+    switch (token(*p)) {
+      case Token::Plain:
+        while (++p < end && token(*p) == Token::Plain) {
+        }
+        break;
+      case Token::Quote:
+        p = string_end(p + 1, end);
+        break;
+      case Token::Open:
+        if (*p == '[' && p + 1 < end && p[1] == ']') {
+          p += 2;
+          break;
+        }
+        out.line(*p++, ++depth);
+        continue;
+      case Token::Close:
+        if (depth > 0) --depth;
+        out.line(depth, *p++);
+        continue;
+      case Token::Comma:
+        out.line(*p++, depth);
+        continue;
+      case Token::Colon:
+        out.raw(": ", 2);
+        ++p;
+        continue;
+    }
+    out.raw(start, static_cast<std::size_t>(p - start));
+  }
+}
+
 template <bool Pretty>
 void append(const BRIXQueryFile& file, std::string& out) {
   Writer writer(out);
@@ -485,9 +609,17 @@ void write_json_pretty(const BRIXQueryFile& file, std::string& out) {
   append<true>(file, out);
 }
 
+void indent_json(std::string_view compact, std::string& out) {
+  // Nearly every document is between two and three times as long indented;
+  // room reserved and not written is never touched.
+  out.reserve(out.size() + 3 * compact.size());
+  Writer writer(out);
+  indent(compact, writer);
+}
+
 // Sized first: one allocation at the final size costs less than growing the
-// string a doubling at a time, which copies the text again and touches
-// fresh memory for every copy.
+// string a doubling at a time, which copies the text again and touches fresh
+// memory for every copy.
 Result<std::string> ParseResult::to_string() const {
   std::string out;
   out.reserve(detail::json_size(parsed_brix_file));
@@ -496,7 +628,10 @@ Result<std::string> ParseResult::to_string() const {
 }
 
 Result<std::string> ParseResult::to_string_pretty() const {
+  Counter counter;
+  JsonWalk<true, Counter>(counter).file(parsed_brix_file);
   std::string out;
+  out.reserve(counter.size());
   write_json_pretty(parsed_brix_file, out);
   return out;
 }

@@ -49,7 +49,7 @@ void ModelSink::call(const Call<VarValue>& call) {
           Selector::RangeTag{course_argument(a[0]), course_argument(a[1]), text_argument(a[2])};
       break;
   }
-  targets_.back()->push_back(std::move(built));
+  selectors_.push_back(std::move(built));
 }
 
 }  // namespace brix::detail

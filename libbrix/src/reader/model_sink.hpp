@@ -2,6 +2,8 @@
 // parse_with_externals, and a VarValue for each variable.
 #pragma once
 
+#include <cstddef>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -23,49 +25,45 @@ class ModelSink : public Sink<VarValue> {
   }
   void priority(const Count& count, bool) { file.requirements.back().priority = count.from; }
 
-  void query_begin(QueryType type, Span, const Count& count, int level) {
-    BRIXQuery* query;
+  // A query's selectors are gathered on one stack and moved into a list of
+  // their exact number when the query ends: one allocation per list, where
+  // growing each list as it fills takes two or three and leaves room unused.
+  void query_begin(QueryType type, Span, const Count& count, int) {
+    open_.push_back(Open{selectors_.size(), type, quantity_of(count)});
+  }
+  void query_end(Span, int level) {
+    const Open open = open_.back();
+    open_.pop_back();
+    BRIXQuery query{open.quantity, open.type, take_from(open.first)};
     if (level == 0) {
-      query = &file.requirements.back().query;
+      file.requirements.back().query = std::move(query);
     } else {
-      Selector& added =
-          targets_.back()->emplace_back(Selector{Selector::Query{Box<BRIXQuery>(BRIXQuery{})}});
-      query = &*std::get<Selector::Query>(added.value).query;
+      selectors_.push_back(Selector{Selector::Query{Box<BRIXQuery>(std::move(query))}});
     }
-    query->type = type;
-    query->quantity = quantity_of(count);
-    targets_.push_back(&query->selector);
   }
-  void query_end(Span, int) { targets_.pop_back(); }
 
-  void class_selector(const Course& course) {
-    targets_.back()->push_back(Selector{class_of(course)});
-  }
+  void class_selector(const Course& course) { selectors_.push_back(Selector{class_of(course)}); }
   void call(const Call<VarValue>& call);
   void splice(const Name&, ValueKind, const VarValue& value) {
-    std::vector<Selector>& out = *targets_.back();
     if (const auto* list = std::get_if<VarValue::SelectorList>(&value.value)) {
-      out.insert(out.end(), list->selectors.begin(), list->selectors.end());
+      selectors_.insert(selectors_.end(), list->selectors.begin(), list->selectors.end());
     } else if (const auto* selector = std::get_if<Selector>(&value.value)) {
-      out.push_back(*selector);
+      selectors_.push_back(*selector);
     } else {
-      out.push_back(Selector{std::get<Class>(value.value)});
+      selectors_.push_back(Selector{std::get<Class>(value.value)});
     }
   }
 
-  void assignment_begin(const Name&, ValueKind kind) {
-    pending_.clear();
-    if (kind == ValueKind::SelectorList || kind == ValueKind::Selector)
-      targets_.push_back(&pending_);
-  }
+  void assignment_begin(const Name&, ValueKind) { value_first_ = selectors_.size(); }
   VarValue assignment_end(const Name&, ValueKind kind, Span, Span) {
     switch (kind) {
       case ValueKind::SelectorList:
-        targets_.pop_back();
-        return VarValue{VarValue::SelectorList{std::move(pending_)}};
-      case ValueKind::Selector:
-        targets_.pop_back();
-        return VarValue{std::move(pending_.front())};
+        return VarValue{VarValue::SelectorList{take_from(value_first_)}};
+      case ValueKind::Selector: {
+        VarValue value{std::move(selectors_.back())};
+        selectors_.pop_back();
+        return value;
+      }
       default:
         return std::move(value_);
     }
@@ -86,9 +84,22 @@ class ModelSink : public Sink<VarValue> {
   }
 
  private:
-  // Where selectors go: the innermost open query's list, or a value's.
-  std::vector<std::vector<Selector>*> targets_;
-  std::vector<Selector> pending_;
+  struct Open {
+    std::size_t first;  // where its selectors start on the stack
+    QueryType type;
+    Quantity quantity;
+  };
+  std::vector<Selector> take_from(std::size_t first) {
+    std::vector<Selector> list(
+        std::make_move_iterator(selectors_.begin() + static_cast<std::ptrdiff_t>(first)),
+        std::make_move_iterator(selectors_.end()));
+    selectors_.resize(first);
+    return list;
+  }
+
+  std::vector<Selector> selectors_;
+  std::vector<Open> open_;
+  std::size_t value_first_ = 0;
   VarValue value_;
 };
 

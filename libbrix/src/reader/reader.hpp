@@ -43,6 +43,7 @@
 #include "parser/rule_names.hpp"
 #include "reader/byte_classes.hpp"
 #include "reader/functions.hpp"
+#include "reader/messages.hpp"
 #include "reader/sink.hpp"
 #include "tarrow_departments/tarrow_departments.hpp"
 
@@ -310,6 +311,8 @@ class BRIXParser {
   bool may_be_call(const char* q) const {
     const char* w = word_end(q);
     if (w == q) return false;
+    // A course: its word is followed by a space and a digit.
+    if (e_ - w >= 2 && w[0] == ' ' && is_digit(static_cast<unsigned char>(w[1]))) return false;
     w = layout_end(w);
     return w < e_ && *w == '(';
   }
@@ -338,12 +341,12 @@ class BRIXParser {
     if (live()) error_ = report(at, std::move(message));
   }
   // Wraps an error that arose since `had` was taken in `context`.
-  void wrap(bool had, const char* context) {
+  void wrap(bool had, std::string_view context) {
     if (!had && error_ && !exact_) [[unlikely]]
       wrap_error(context);
   }
-  [[gnu::noinline, gnu::cold]] void wrap_error(const char* context) {
-    error_ = std::move(*error_).wrap(context);
+  [[gnu::noinline, gnu::cold]] void wrap_error(std::string_view context) {
+    error_ = std::move(*error_).wrap(std::string(context));
   }
   ReadResult syntax() const {
     ReadResult r;
@@ -385,7 +388,7 @@ class BRIXParser {
   const Binding* lookup(const Name& name) {
     const Binding* b = table_.find(name.text);
     if (b == nullptr) {
-      fail(name.span, "undefined variable `" + std::string(name.text) + "`");
+      fail(name.span, std::string(messages::kUndefinedVariable) + std::string(name.text) + "`");
       return nullptr;
     }
     if (!muted_) sink_.variable_use(name, b->kind);
@@ -419,7 +422,7 @@ class BRIXParser {
       // Which limit the value's walk meets first depends on its shape,
       // which only a sink keeping exact values knows.
       if (!error_) exact_ = true;
-      fail(ErrorChain::from_message("expansion limit"));
+      fail(ErrorChain::from_message(std::string(messages::kExpansionLimit)));
     }
     return false;
   }
@@ -444,8 +447,8 @@ class BRIXParser {
     return true;
   }
   // The conversion failure of a number that does not fit, wrapped.
-  void too_large(const char* context) {
-    fail(ErrorChain::from_int_error(IntError::PosOverflow).wrap(context));
+  void too_large(std::string_view context) {
+    fail(ErrorChain::from_int_error(IntError::PosOverflow).wrap(std::string(context)));
   }
 
   // quantity_many or quantity_single at p_ (a digit).
@@ -581,15 +584,15 @@ class BRIXParser {
     c.span = span(q, p_);
     if (!live()) return true;
     if (bad) {
-      fail(c.department_span, "departments must be 3-4 uppercase ASCII character symbols");
+      fail(c.department_span, std::string(messages::kDepartmentForm));
     } else if (!known_department(q, c.department.size())) {
       const std::string_view suggestion =
           catalog_ != nullptr
               ? catalog_->closest(c.department)
               : closest_string(c.department, tarrow_departments_list()).value_or("");
-      fail(c.department_span,
-           "this department does not exist in Tarrow's course catalog (Did you mean: " +
-               std::string(suggestion) + ")");
+      fail(c.department_span, std::string(messages::kUnknownDepartment) +
+                                  std::string(messages::kDidYouMean) + std::string(suggestion) +
+                                  ")");
     } else if (!muted_) {
       sink_.course(c);
     }
@@ -622,7 +625,7 @@ class BRIXParser {
       if (live()) {
         const Binding* b = lookup(name);
         if (b != nullptr &&
-            expect_kind(*b, name, "expected string or class argument, found ",
+            expect_kind(*b, name, messages::kExpectedArgument,
                         b->kind == ValueKind::String || b->kind == ValueKind::Class) &&
             charge(*b, name, level)) {
           a.is_text = b->kind == ValueKind::String;
@@ -673,7 +676,8 @@ class BRIXParser {
     const FunctionRow* row = function_named(name);
     if (row == nullptr) {
       const std::string_view suggestion = closest_string(name, kFunctionSuggestions).value_or("");
-      fail(name_span, "not a valid query (Did you mean: " + std::string(suggestion) + ")");
+      fail(name_span, std::string(messages::kUnknownFunction) + std::string(messages::kDidYouMean) +
+                          std::string(suggestion) + ")");
       return true;
     }
     bool fits = count == row->arity;
@@ -724,7 +728,7 @@ class BRIXParser {
         st.selectors += 1;
         st.depth = std::max(st.depth, level + 1);
         if (!parse_query(st, level + 1)) return false;
-        wrap(had, "could not parse nested query");
+        wrap(had, messages::kFailedNestedQuery);
         return true;
       }
     }
@@ -734,7 +738,7 @@ class BRIXParser {
       if (!live()) return true;
       const Binding* b = lookup(name);
       if (b == nullptr ||
-          !expect_kind(*b, name, "expected selector, found ",
+          !expect_kind(*b, name, messages::kExpectedSelector,
                        b->kind != ValueKind::Quantity && b->kind != ValueKind::String) ||
           !charge(*b, name, level)) {
         return true;
@@ -778,7 +782,7 @@ class BRIXParser {
     const bool limit = *p_ == 'L';
     p_ += limit ? 5 : 6;
     const Span keyword = span(start, p_);
-    if (limit && level > 0) fail(keyword, "LIMIT must be a top-level query");
+    if (limit && level > 0) fail(keyword, std::string(messages::kLimitNested));
     skip();
 
     const bool had_quantity = error_.has_value();
@@ -790,14 +794,14 @@ class BRIXParser {
       number_or_range(count, from_fits, to_fits);
       if (live()) {
         if (!from_fits || !to_fits) {
-          too_large("selection could not fit as u16");
+          too_large(messages::kSelectionTooLarge);
         } else if (!count.many && count.from == 0) {
-          fail(count.span, "cannot select zero");
+          fail(count.span, std::string(messages::kSelectZero));
         } else if (count.many && level == 0 && count.from == 0) {
-          fail(count.from_span, "cannot select a range starting from zero on a top-level SELECT");
+          fail(count.from_span, std::string(messages::kRangeFromZero));
         } else if (count.many && count.to < count.from) {
-          fail(count.to_span, "for any SELECT n-k statements, k>=n must be true. " +
-                                  std::to_string(count.to) + "<" + std::to_string(count.from));
+          fail(count.to_span, std::string(messages::kSelectRangeOrder) + std::to_string(count.to) +
+                                  "<" + std::to_string(count.from));
         }
       }
     } else {
@@ -805,19 +809,19 @@ class BRIXParser {
       if (live()) {
         const Binding* b = lookup(name);
         if (b != nullptr &&
-            expect_kind(*b, name, "expected quantity, found ", b->kind == ValueKind::Quantity)) {
+            expect_kind(*b, name, messages::kExpectedQuantity, b->kind == ValueKind::Quantity)) {
           count.from = b->from;
           count.to = b->to;
           count.many = b->many;
           if (count.many && level == 0 && count.from == 0) {
-            fail(name.span, "cannot select a range starting from zero on a top-level SELECT");
+            fail(name.span, std::string(messages::kRangeFromZero));
           }
         }
       }
       count.span = count.from_span = count.to_span = name.span;
       count.variable = &name;
     }
-    wrap(had_quantity, "failed parsing quantity");
+    wrap(had_quantity, messages::kFailedQuantity);
     skip();
     if (!at("FROM")) return false;
     p_ += 4;
@@ -829,7 +833,7 @@ class BRIXParser {
     const bool had_selector = error_.has_value();
     if (peek() == '[' ? !parse_selector_list(st, level) : !parse_selector_single(st, level))
       return false;
-    wrap(had_selector, "failed parsing selector");
+    wrap(had_selector, messages::kFailedSelector);
     if (emit()) sink_.query_end(span(start, p_), level);
     --depth_;
     return true;
@@ -850,8 +854,8 @@ class BRIXParser {
     const auto supplied =
         externals_.empty() ? externals_.end() : externals_.find(std::string(name.text));
     if (supplied == externals_.end()) {
-      fail(name.span, "extern variable `" + std::string(name.text) +
-                          "` was declared but not provided by the caller");
+      fail(name.span, std::string(messages::kExternMissing) + std::string(name.text) +
+                          std::string(messages::kExternMissingEnd));
       return true;
     }
     const VarValue& value = supplied->second;
@@ -984,12 +988,12 @@ class BRIXParser {
       number_or_range(count, from_fits, to_fits);
       if (!live()) return true;
       if (!from_fits || !to_fits) {
-        too_large("quantity could not fit as u16");
+        too_large(messages::kQuantityTooLarge);
       } else if (!count.many && count.from == 0) {
-        fail(count.span, "cannot assign zero as a quantity");
+        fail(count.span, std::string(messages::kAssignZero));
       } else if (count.many && count.to < count.from) {
-        fail(count.to_span, "for any range n-k, k>=n must be true. " + std::to_string(count.to) +
-                                "<" + std::to_string(count.from));
+        fail(count.to_span, std::string(messages::kRangeOrder) + std::to_string(count.to) + "<" +
+                                std::to_string(count.from));
       } else {
         last_count_ = count;
         sink_.assignment_begin(name, kind);
@@ -1136,19 +1140,18 @@ class BRIXParser {
   void check_priority(Count& priority, const Name& name, bool written, bool fits) {
     if (!written) return;
     if (name.text.empty()) {
-      if (!fits) too_large("selection could not fit as u16");
+      if (!fits) too_large(messages::kSelectionTooLarge);
       return;
     }
     priority.span = name.span;
     priority.variable = &name;
     const Binding* b = lookup(name);
-    if (b == nullptr || !expect_kind(*b, name, "expected quantity for priority, found ",
-                                     b->kind == ValueKind::Quantity)) {
+    if (b == nullptr ||
+        !expect_kind(*b, name, messages::kExpectedPriority, b->kind == ValueKind::Quantity)) {
       return;
     }
     if (b->many) {
-      fail(name.span,
-           "priority must be a single number, not a range (`" + std::string(name.text) + "`)");
+      fail(name.span, std::string(messages::kPriorityRange) + std::string(name.text) + "`)");
       return;
     }
     priority.from = priority.to = b->from;
@@ -1157,8 +1160,7 @@ class BRIXParser {
   const Binding* describe(const Name& name) {
     const Binding* b = lookup(name);
     if (b == nullptr ||
-        !expect_kind(*b, name, "expected string for description, found ",
-                     b->kind == ValueKind::String) ||
+        !expect_kind(*b, name, messages::kExpectedDescription, b->kind == ValueKind::String) ||
         !charge(*b, name, 0)) {
       return nullptr;
     }
