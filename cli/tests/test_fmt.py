@@ -91,12 +91,6 @@ def test_the_diff_applies_with_patch(brix, files):
     assert brix("fmt", "--check", "long.brix") == (0, "", "")
 
 
-def test_the_examples_are_formatted(brix):
-    examples = sorted(str(p) for p in (ROOT / "examples").glob("*.brix"))
-    assert examples
-    assert brix("fmt", "--check", *examples) == (0, "", "")
-
-
 def test_the_guides_formatting_example(brix):
     """The guide's example of brix fmt shows exactly what it does."""
     guide = (ROOT / "docs" / "language.md").read_text(encoding="utf-8")

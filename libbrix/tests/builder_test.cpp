@@ -155,34 +155,6 @@ SELECT 1 FROM $e : "x";)txt",
   for (const Row& row : rows) EXPECT_EQ(outcome(row.brix), row.chain) << row.brix;
 }
 
-// The example requirements file of the language, with the catalog code CSCI
-// for the placeholder department and `$electives` supplied by the caller.
-TEST(Builder, ExampleFile) {
-  constexpr std::string_view kExampleFile = R"txt(// Requirements of one major
-extern $electives;
-$intro = [CLASS(CSCI 1010), CSCI 1020L];
-$two = 2;
-SELECT 1 FROM $intro : "Introductory course" : 1;
-SELECT $two FROM [TAG("QR"), RANGE(CSCI 3000, CSCI 3990)] : "Two ""upper-level"" courses";
-LIMIT 1-2 FROM [SELECT 1 FROM DIST_DEPT("TC dist", "Tarrow Major Code"), PLACEMENT("abc")] : "At most two";
-SELECT 3 FROM $electives : "Electives" : 2;
-)txt";
-  constexpr std::string_view kCompact =
-      R"txt({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},"type":"Select","selector":[{"Class":{"department_id":"CSCI","course_number":1010,"lab":false}},{"Class":{"department_id":"CSCI","course_number":1020,"lab":true}}]},"description":"Introductory course","priority":1},{"query":{"quantity":{"Single":2},"type":"Select","selector":[{"Tag":"QR"},{"Range":{"from":{"department_id":"CSCI","course_number":3000,"lab":false},"to":{"department_id":"CSCI","course_number":3990,"lab":false}}}]},"description":"Two \"upper-level\" courses","priority":1},{"query":{"quantity":{"Many":{"from":1,"to":2}},"type":"Limit","selector":[{"Query":{"quantity":{"Single":1},"type":"Select","selector":[{"DistCode":{"dist":"TC dist","code":"Tarrow Major Code"}}]}},{"Placement":"abc"}]},"description":"At most two","priority":1},{"query":{"quantity":{"Single":3},"type":"Select","selector":[{"Class":{"department_id":"MATH","course_number":2010,"lab":false}},{"TagCode":{"tag":"WRIT","code":"Computer Science"}}]},"description":"Electives","priority":2}]})txt";
-  Result<VarValue> electives =
-      parse_extern_value(R"txt([MATH 2010, TAG_DEPT("WRIT", "Computer Science")])txt");
-  ASSERT_TRUE(electives.ok());
-  ExternValues externals;
-  externals.emplace("$electives", std::move(electives).value());
-  Result<ParseResult> result = parse_with_externals(kExampleFile, std::move(externals));
-  ASSERT_TRUE(result.ok()) << result.error().to_string();
-
-  EXPECT_EQ(result->to_string().value(), kCompact);
-  EXPECT_EQ(
-      diagnostic_text(*result),
-      R"txt(ParseResult { parsed_brix_file: BRIXQueryFile { version: "0.1.12", requirements: [BRIXRequirement { query: BRIXQuery { quantity: Single(1), type: Select, selector: [Class(Class { department_id: "CSCI", course_number: 1010, lab: false }), Class(Class { department_id: "CSCI", course_number: 1020, lab: true })] }, description: "Introductory course", priority: 1 }, BRIXRequirement { query: BRIXQuery { quantity: Single(2), type: Select, selector: [Tag("QR"), Range { from: Class { department_id: "CSCI", course_number: 3000, lab: false }, to: Class { department_id: "CSCI", course_number: 3990, lab: false } }] }, description: "Two \"upper-level\" courses", priority: 1 }, BRIXRequirement { query: BRIXQuery { quantity: Many { from: 1, to: 2 }, type: Limit, selector: [Query(BRIXQuery { quantity: Single(1), type: Select, selector: [DistCode { dist: "TC dist", code: "Tarrow Major Code" }] }), Placement("abc")] }, description: "At most two", priority: 1 }, BRIXRequirement { query: BRIXQuery { quantity: Single(3), type: Select, selector: [Class(Class { department_id: "MATH", course_number: 2010, lab: false }), TagCode { tag: "WRIT", code: "Computer Science" }] }, description: "Electives", priority: 2 }] } })txt");
-}
-
 TEST(DecimalU16, ConvertsOrNamesTheFailure) {
   const auto convert = [](std::string_view text) -> std::string {
     const auto result = detail::parse_decimal_u16(text);

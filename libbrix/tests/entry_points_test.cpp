@@ -14,30 +14,6 @@
 namespace brix {
 namespace {
 
-// Statements are built while the grammar goes on with the rest of the text,
-// yet the outcome is as if the whole text had been matched first: an error of
-// the text as a whole wins over a semantic error in an earlier statement, and
-// of several semantic errors the first in the text is reported.
-TEST(Parse, WholeTextErrorsWinOverEarlierSemanticErrors) {
-  std::string deep = "SELECT 0 FROM QQQZ 1000 : \"x\";\nSELECT 1 FROM ";
-  for (int i = 0; i < 300; ++i) deep += "[SELECT 1 FROM ";
-  const std::string rows[][2] = {
-      {"SELECT 0 FROM CSCI 1010 : \"x\";\nSELECT 1 FROM CSCI 1010 : \"y\";\nSELECT 1 FROM;",
-       "3:14 expected selector"},
-      {"SELECT 0 FROM CSCI 1010 : \"x\";\nSELECT 1 FROM $a : \"y\";",
-       "failed parsing quantity | 1:8-1:9 cannot select zero"},
-      {"$a = [CSCI 1010];\nSELECT 1 FROM $a : \"x\";\nSELECT 1 FROM $b : \"y\";",
-       "failed parsing selector | 3:15-3:17 undefined variable `$b`"},
-      // Too deep a nesting is an error of the whole text: the grammar's own report.
-      {deep, "2:1921 queries and selector lists nest too deeply (the limit is 256 levels)"},
-  };
-  for (const auto& [text, chain] : rows) {
-    Result<ParseResult> result = parse(text);
-    ASSERT_FALSE(result.ok()) << text;
-    EXPECT_EQ(testing::chain_summary(result.error()), chain) << text;
-  }
-}
-
 TEST(ParseExternValue, BuildsEachKindOfValue) {
   struct Row {
     std::string_view text;

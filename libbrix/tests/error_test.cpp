@@ -50,6 +50,13 @@ TEST(Error, ComposesMessagesFromRuleLists) {
        "expected class or string",
        "expected <CLASS> primitive or <STRING> primitive"},
       {{{Rule::quantity_single}, {}}, "expected quantity_single", "expected quantity (u16)"},
+      {{{Rule::quantity, Rule::department_id, Rule::query_argument}, {}},
+       "expected quantity, department_id, or query_argument",
+       "expected quantity: (single: u16) or (multiple: u16-u16), department id (4-symbols), or "
+       "query argument (<CLASS> or <STRING> primitives)"},
+      {{{Rule::lpar, Rule::rpar, Rule::semicolon}, {}},
+       "expected lpar, rpar, or semicolon",
+       "expected (, ), or ;"},
       {{{Rule::variable, Rule::select, Rule::limit}, {}}, "expected variable, select, or limit"},
       {{{Rule::variable, Rule::select, Rule::limit, Rule::from}, {}},
        "expected variable, select, limit, or from"},

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,9 +14,13 @@
 #include "brix/brix.hpp"
 #include "brix/diagnostics.hpp"
 #include "brix/format.hpp"
+#include "sample_files.hpp"
 
 namespace brix {
 namespace {
+
+using testing::read_externs;
+using testing::read_file;
 
 struct Row {
   std::string_view input;
@@ -210,33 +212,6 @@ TEST(Format, FormatsFilesWithSemanticErrors) {
 }
 
 // ---- The sweep ----
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// NAME = VALUE lines, "$" optional, "#" comments.
-ExternValues read_externs(std::string_view lines) {
-  ExternValues externs;
-  std::istringstream in{std::string(lines)};
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t eq = line.find('=');
-    if (line.starts_with('#') || eq == std::string::npos) continue;
-    std::string name = line.substr(0, eq);
-    name.erase(name.find_last_not_of(' ') + 1);
-    name.erase(0, name.find_first_not_of(' '));
-    if (!name.starts_with('$')) name = "$" + name;
-    const std::string value_text =
-        line.substr(std::min(line.find_first_not_of(' ', eq + 1), line.size()));
-    if (Result<VarValue> value = parse_extern_value(value_text)) {
-      externs.insert_or_assign(name, std::move(value).value());
-    }
-  }
-  return externs;
-}
 
 struct Sample {
   std::string name;

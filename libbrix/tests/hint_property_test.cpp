@@ -8,37 +8,15 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "brix/diagnostics.hpp"
+#include "sample_files.hpp"
 
 namespace brix {
 namespace {
-
-std::string read(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-// NAME = VALUE lines, "#" comments.
-ExternValues externs_of(const std::string& text) {
-  ExternValues out;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t eq = line.find('=');
-    if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
-    std::string name = line.substr(0, line.find_last_not_of(' ', eq - 1) + 1);
-    Result<VarValue> value = parse_extern_value(line.substr(line.find_first_not_of(' ', eq + 1)));
-    if (value) out["$" + name] = std::move(value).value();
-  }
-  return out;
-}
 
 struct Mutation {
   const char* name;
@@ -131,11 +109,12 @@ std::size_t before_fixes(std::size_t offset, const std::vector<FixIt>& fixes) {
 TEST(HintProperty, NoFixMakesAnExampleWorse) {
   Options options;
   options.warnings = false;
-  options.externs = externs_of(read(std::filesystem::path(BRIX_EXAMPLES_DIR) / "cs-major.externs"));
+  options.externs = testing::read_externs(
+      testing::read_file(std::filesystem::path(BRIX_EXAMPLES_DIR) / "cs-major.externs"));
   std::size_t fixes_tried = 0;
   for (const auto& entry : std::filesystem::directory_iterator(BRIX_EXAMPLES_DIR)) {
     if (entry.path().extension() != ".brix") continue;
-    const std::string text = read(entry.path());
+    const std::string text = testing::read_file(entry.path());
     ASSERT_TRUE(check(text, options).empty()) << entry.path();
     for (const Mutation& mutation : kMutations) {
       for (const std::string& mutant : mutation.mutants(text)) {

@@ -1,4 +1,4 @@
-// Text forms of parse trees and error chains for table-driven tests.
+// Text forms of parse outcomes and error chains for table-driven tests.
 #pragma once
 
 #include <string>
@@ -12,20 +12,6 @@
 
 namespace brix::testing {
 
-// One line: rule[start,end] with the children in parentheses, e.g.
-// "quantity[7,8](quantity_single[7,8])". Nodes deeper than `depth` levels
-// are left out, so a row can pin only the spans it is about.
-inline std::string dump_spans(detail::Pairs pairs, int depth = -1) {
-  std::string out;
-  for (detail::Pair p : pairs) {
-    if (!out.empty()) out += ' ';
-    out += rule_name(p.rule());
-    out += '[' + std::to_string(p.start()) + ',' + std::to_string(p.end()) + ']';
-    if (depth != 1 && !p.children().empty()) out += '(' + dump_spans(p.children(), depth - 1) + ')';
-  }
-  return out;
-}
-
 // Rule names separated by spaces, for readable failure output.
 inline std::string rule_names(const std::vector<Rule>& rules) {
   std::string out;
@@ -36,11 +22,12 @@ inline std::string rule_names(const std::vector<Rule>& rules) {
   return out;
 }
 
-// Parses and dumps, or describes the failure as "error at <pos>: <rules>".
-inline std::string parse_and_dump(Rule entry, std::string_view input, int depth = -1) {
+// Where the entry rule's match ends ("matched to <end>"), or the failure as
+// "error at <pos>: <rules>".
+inline std::string parse_outcome(Rule entry, std::string_view input) {
   auto result = detail::parse_rule(entry, input);
   if (const auto* tree = std::get_if<detail::ParseTree>(&result)) {
-    return dump_spans(tree->pairs(), depth);
+    return "matched to " + std::to_string(tree->pairs().next()->end());
   }
   const Error& e = std::get<Error>(result);
   return "error at " + std::to_string(e.location().start) + ": " + e.message();

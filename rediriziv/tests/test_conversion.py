@@ -138,3 +138,10 @@ def test_errors_after_non_ascii_characters(text, column, message):
         assert f"--> 1:{column}\n" in report
         assert f"1 | {text}\n" in report
         assert report.endswith(f"= {message}")
+
+
+def test_a_document_that_fills_most_of_its_buffer_is_kept_whole():
+    # A document of megabytes keeps the buffer it was written in, not a copy.
+    one = json.loads(parse('SELECT 1 FROM COMP 1010 : "d";').json())["requirements"]
+    document = json.loads(parse('SELECT 1 FROM COMP 1010 : "d";\n' * 20_000).json())
+    assert document["requirements"] == one * 20_000
