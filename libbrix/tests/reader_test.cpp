@@ -119,6 +119,35 @@ TEST(Reader, SelectorsThatBeginWithAKeyword) {
   });
 }
 
+// A function's name in either spelling finds its row; a name that shares
+// its length and first letter with one, or differs only in case, does not.
+TEST(Reader, FunctionNames) {
+  const std::vector<Row> rows = {
+      {"CLASS(CSCI 1010)", R"([{"Class":{"department_id":"CSCI")"},
+      {"class(CSCI 1010)", R"([{"Class":{"department_id":"CSCI")"},
+      {"range(CSCI 1010, CSCI 2000)", R"([{"Range":{"from":{"department_id")"},
+      {"RANGE_TAG(CSCI 1010, CSCI 2000, \"t\")", R"([{"RangeTag":{)"},
+      {"range_dist(CSCI 1010, CSCI 2000, \"d\")", R"([{"RangeDist":{)"},
+      {"tag_dept(\"a\", \"b\")", R"([{"TagCode":{"tag":"a","code":"b"}}])"},
+      {"DIST_DEPT(\"a\", \"b\")", R"([{"DistCode":{"dist":"a","code":"b"}}])"},
+      {"PLACEMENT(\"p\")", R"([{"Placement":"p"}])"},
+      {"dist(\"d\")", R"([{"Dist":"d"}])"},
+      {"Tag(\"t\")", "1:15-1:18 not a valid query (Did you mean: TAG)"},
+      {"tAG(\"t\")", "1:15-1:18 not a valid query (Did you mean: TAG)"},
+      {"TAX(\"t\")", "1:15-1:18 not a valid query (Did you mean: TAG)"},
+      {"CLASP(CSCI 1010)", "1:15-1:20 not a valid query (Did you mean: CLASS)"},
+      {"RANGE_TAX(CSCI 1010, CSCI 2000, \"t\")",
+       "1:15-1:24 not a valid query (Did you mean: RANGE_TAG)"},
+      {"DIST_DEPTS(\"a\", \"b\")", "1:15-1:25 not a valid query (Did you mean: DIST_DEPT)"},
+      {"PLACEMENT_PLACEMENT(\"p\")", "1:15-1:34 not a valid query (Did you mean: PLACEMENT)"},
+      {"X(\"p\")", "1:15-1:16 not a valid query (Did you mean: "},
+  };
+  for (const Row& row : rows) {
+    const std::string got = outcome("SELECT 1 FROM " + row.text + " : \"x\";");
+    EXPECT_NE(got.find(row.summary), std::string::npos) << row.text << "\n" << got;
+  }
+}
+
 TEST(Reader, TheNestingBound) {
   // The hostile input tests pin the expansion limits through both sinks.
   check_rows({

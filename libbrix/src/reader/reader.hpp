@@ -307,14 +307,15 @@ class BRIXParser {
     return byte_is(c, kLayoutStartByte);
   }
   // A word, layout, then "(": a selector function call (the grammar tries a
-  // call before a course, and a course is never followed by "(").
-  bool may_be_call(const char* q) const {
+  // call before a course, and a course is never followed by "("). Returns
+  // the end of the call's name, or null.
+  const char* may_be_call(const char* q) const {
     const char* w = word_end(q);
-    if (w == q) return false;
+    if (w == q) return nullptr;
     // A course: its word is followed by a space and a digit.
-    if (e_ - w >= 2 && w[0] == ' ' && is_digit(static_cast<unsigned char>(w[1]))) return false;
-    w = layout_end(w);
-    return w < e_ && *w == '(';
+    if (e_ - w >= 2 && w[0] == ' ' && is_digit(static_cast<unsigned char>(w[1]))) return nullptr;
+    const char* open = layout_end(w);
+    return open < e_ && *open == '(' ? w : nullptr;
   }
 
   // --- Errors ---
@@ -615,6 +616,9 @@ class BRIXParser {
   bool argument(Argument<Value>& a, Name& name, std::size_t& text, int level) {
     const char* start = p_;
     const unsigned char c = peek();
+    a.is_text = false;
+    a.variable = nullptr;
+    a.value = nullptr;
     if (c == '"') {
       a.is_text = true;
       if (!string_literal(a.literal)) return false;
@@ -640,23 +644,23 @@ class BRIXParser {
     return true;
   }
 
-  // name ( argument , ... ) at p_, the name a word.
-  bool parse_xyz(Stats& st, int level) {
+  // name ( argument , ... ) at p_, the name a word ending at `name_end`.
+  bool parse_xyz(Stats& st, int level, const char* name_end) {
     const char* start = p_;
-    p_ = word_end(p_);
+    p_ = name_end;
     const std::string_view name(start, static_cast<std::size_t>(p_ - start));
     const Span name_span = span(start, p_);
     skip();
     if (peek() != '(') return false;
     ++p_;
-    std::array<Argument<Value>, kMaxArguments> args{};
-    std::array<Name, kMaxArguments> names{};
+    auto& args = arguments_;
+    auto& names = argument_names_;
     std::size_t count = 0;
     std::size_t text = 0;
     // Arguments past the most any function takes are read into `extra`:
     // only their count matters.
-    Argument<Value> extra;
-    Name extra_name;
+    Argument<Value>& extra = extra_argument_;
+    Name& extra_name = extra_name_;
     for (;;) {
       skip();
       const bool kept = count < args.size();
@@ -749,7 +753,9 @@ class BRIXParser {
       if (!muted_) sink_.splice(name, b->kind, b->value);
       return true;
     }
-    if (is_word(c) && may_be_call(p_)) return parse_xyz(st, level);
+    if (is_word(c)) {
+      if (const char* name_end = may_be_call(p_)) return parse_xyz(st, level, name_end);
+    }
     Course course_read;
     if (!parse_class_from_pair(course_read)) return false;
     st.selectors += 1;
@@ -961,10 +967,10 @@ class BRIXParser {
       if (live()) sink_.assignment_begin(name, kind);
       return parse_selector_list(st, 0);
     }
-    if (is_word(c) && may_be_call(p_)) {
+    if (const char* name_end = is_word(c) ? may_be_call(p_) : nullptr) {
       kind = ValueKind::Selector;
       if (live()) sink_.assignment_begin(name, kind);
-      return parse_xyz(st, 0);
+      return parse_xyz(st, 0, name_end);
     }
     if (is_digit(c)) {
       kind = ValueKind::Quantity;
@@ -1174,6 +1180,12 @@ class BRIXParser {
   const std::size_t text_limit_;
   Count last_count_;
   std::array<std::uint32_t, 128> departments_seen_{};
+  // A call's arguments as they are read. Arguments hold no calls, so one set
+  // serves every call in turn, and argument() sets all that a call reads.
+  std::array<Argument<Value>, kMaxArguments> arguments_{};
+  std::array<Name, kMaxArguments> argument_names_{};
+  Argument<Value> extra_argument_;
+  Name extra_name_;
   Value value_{};
   ValueKind value_kind_ = ValueKind::Quantity;
   Count value_count_;
