@@ -165,10 +165,9 @@ class JsonSink : public Sink<JsonValue> {
   }
 
   void class_selector(const Course& course) {
-    separate();
-    w_->put(R"({"Class":)");
-    put_course(course);
-    w_->put('}');
+    const bool comma = !first_;
+    first_ = false;
+    put_course(course, R"({"Class":{"department_id":")", "}", comma);
   }
   void call(const Call<JsonValue>& call) {
     const CallShape& shape = kCallShapes[static_cast<std::size_t>(call.function)];
@@ -212,21 +211,27 @@ class JsonSink : public Sink<JsonValue> {
     char* q = w_->room(value.size);
     w_->end(copy_bytes(q, arena_.data() + value.start, value.size));
   }
-  // Written with one test for room: a file is mostly courses.
-  [[gnu::always_inline]] void put_course(const Course& course) {
-    static constexpr std::string_view kOpen = R"({"department_id":")";
+  // Written with one test for room: a file is mostly courses. `open` ends
+  // with the department's key and `close` follows the course's object, so
+  // a Class selector, its comma included, is one write too.
+  static constexpr std::string_view kCourseOpen = R"({"department_id":")";
+  [[gnu::always_inline]] void put_course(const Course& course, std::string_view open = kCourseOpen,
+                                         std::string_view close = {}, bool comma = false) {
     static constexpr std::string_view kNumber = R"(","course_number":)";
     static constexpr std::string_view kLab = R"(,"lab":true})";
     static constexpr std::string_view kNoLab = R"(,"lab":false})";
-    const std::size_t most =
-        kOpen.size() + course.department.size() + kNumber.size() + kMaxU16Digits + kNoLab.size();
+    const std::size_t most = 1 + open.size() + course.department.size() + kNumber.size() +
+                             kMaxU16Digits + kNoLab.size() + close.size();
     char* q = w_->room(most);
-    q = copy_bytes(q, kOpen.data(), kOpen.size());
+    *q = ',';
+    q += comma ? 1 : 0;
+    q = copy_bytes(q, open.data(), open.size());
     q = copy_bytes(q, course.department.data(), course.department.size());
     q = copy_bytes(q, kNumber.data(), kNumber.size());
     q = put_u16(q, course.number);
     const std::string_view lab = course.lab ? kLab : kNoLab;
-    w_->end(copy_bytes(q, lab.data(), lab.size()));
+    q = copy_bytes(q, lab.data(), lab.size());
+    w_->end(copy_bytes(q, close.data(), close.size()));
   }
   void put_literal(const Literal& literal) {
     if (!literal.plain) return w_->put_string(literal.raw, literal.doubled);

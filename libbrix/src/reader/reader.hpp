@@ -309,7 +309,16 @@ class BRIXParser {
   // A word, layout, then "(": a selector function call (the grammar tries a
   // call before a course, and a course is never followed by "("). Returns
   // the end of the call's name, or null.
-  const char* may_be_call(const char* q) const {
+  [[gnu::always_inline]] const char* may_be_call(const char* q) const {
+    // Most words are a course's department: three or four capitals, a space
+    // and a digit, settled without the loop over the word.
+    if (e_ - q >= 6 && is_department_char(static_cast<unsigned char>(q[0])) &&
+        is_department_char(static_cast<unsigned char>(q[1])) &&
+        is_department_char(static_cast<unsigned char>(q[2]))) {
+      const std::size_t k = q[3] == ' ' ? 3 : q[4] == ' ' ? 4 : 0;
+      // An "&" among them ends the word before the space: no call either.
+      if (k != 0 && is_digit(static_cast<unsigned char>(q[k + 1]))) return nullptr;
+    }
     const char* w = word_end(q);
     if (w == q) return nullptr;
     // A course: its word is followed by a space and a digit.
@@ -323,7 +332,7 @@ class BRIXParser {
   // True while rules are checked; a semantic error turns checks and events
   // off until the statement is checked again (see requirement()).
   bool live() const {
-    return checks_ && !error_;
+    return live_;
   }
   // True while the sink is told what was read.
   bool emit() const {
@@ -336,10 +345,14 @@ class BRIXParser {
             .renamed_rules(renamed_rules_impl));
   }
   void fail(ErrorChain error) {
-    if (live()) error_ = std::move(error);
+    if (!live()) return;
+    error_ = std::move(error);
+    live_ = false;
   }
   void fail(Span at, std::string message) {
-    if (live()) error_ = report(at, std::move(message));
+    if (!live()) return;
+    error_ = report(at, std::move(message));
+    live_ = false;
   }
   // Wraps an error that arose since `had` was taken in `context`.
   void wrap(bool had, std::string_view context) {
@@ -1113,6 +1126,7 @@ class BRIXParser {
     // An error: check the requirement again in the order that decides.
     const char* end = p_;
     error_.reset();
+    live_ = true;
     exact_ = false;
     selectors_ = selectors_before;
     text_bytes_ = text_before;
@@ -1169,7 +1183,9 @@ class BRIXParser {
   Table table_;
   std::optional<ErrorChain> error_;
   bool exact_ = false;
-  bool checks_ = true;
+  // No error yet, and not reading ahead for statement_matches(): asked at
+  // every event, so one flag rather than the two facts.
+  bool live_ = true;
   bool muted_ = false;
   bool aborted_ = false;
   int depth_ = 0;
@@ -1197,13 +1213,13 @@ template <class S>
 bool BRIXParser<S>::statement_matches() {
   const char* start = p_;
   const int depth = depth_;
-  const bool checks = checks_;
-  checks_ = false;
+  const bool live = live_;
+  live_ = false;
   Stats st;
   const bool ok = parse_query(st, 1);
   p_ = start;
   depth_ = depth;
-  checks_ = checks;
+  live_ = live;
   return ok;
 }
 
