@@ -125,38 +125,49 @@ class JsonSink : public Sink<JsonValue> {
     w_->put(wrote_requirement_ ? std::string_view(R"(,{"query":)") : R"({"query":)");
     wrote_requirement_ = true;
   }
-  void description(const Literal& literal) {
-    w_->put(R"(,"description":)");
-    put_literal(literal);
-  }
+  void description(const Literal& literal) { put_literal(literal, R"(,"description":)"); }
   void description(const Name&, const JsonValue& value) {
     w_->put(R"(,"description":)");
     copy(value);
   }
   void priority(const Count& count, bool) {
-    w_->put(R"(,"priority":)");
-    w_->put_u16(count.from);
-    w_->put('}');
+    static constexpr std::string_view kKey = R"(,"priority":)";
+    char* q = w_->room(kKey.size() + kMaxU16Digits + 1);
+    q = copy_bytes(q, kKey.data(), kKey.size());
+    q = put_u16(q, count.from);
+    *q++ = '}';
+    w_->end(q);
   }
 
+  // Everything up to the first selector, with one test for room.
   void query_begin(QueryType type, Span, const Count& count, int level) {
+    static constexpr std::string_view kNested = R"({"Query":)";
+    static constexpr std::string_view kMany = R"({"quantity":{"Many":{"from":)";
+    static constexpr std::string_view kTo = R"(,"to":)";
+    static constexpr std::string_view kSingle = R"({"quantity":{"Single":)";
+    static constexpr std::string_view kLimit = R"(,"type":"Limit","selector":[)";
+    static constexpr std::string_view kSelect = R"(,"type":"Select","selector":[)";
+    const std::size_t most = 1 + kNested.size() + kMany.size() + kMaxU16Digits + kTo.size() +
+                             kMaxU16Digits + 2 + kSelect.size();
+    char* q = w_->room(most);
     if (level > 0) {
-      separate();
-      w_->put(R"({"Query":)");
+      *q = ',';
+      q += first_ ? 0 : 1;
+      q = copy_bytes(q, kNested.data(), kNested.size());
     }
     if (count.many) {
-      w_->put(R"({"quantity":{"Many":{"from":)");
-      w_->put_u16(count.from);
-      w_->put(R"(,"to":)");
-      w_->put_u16(count.to);
-      w_->put("}}");
+      q = copy_bytes(q, kMany.data(), kMany.size());
+      q = put_u16(q, count.from);
+      q = copy_bytes(q, kTo.data(), kTo.size());
+      q = put_u16(q, count.to);
+      q = copy_bytes(q, "}}", 2);
     } else {
-      w_->put(R"({"quantity":{"Single":)");
-      w_->put_u16(count.from);
-      w_->put('}');
+      q = copy_bytes(q, kSingle.data(), kSingle.size());
+      q = put_u16(q, count.from);
+      *q++ = '}';
     }
-    w_->put(type == QueryType::Limit ? std::string_view(R"(,"type":"Limit","selector":[)")
-                                     : R"(,"type":"Select","selector":[)");
+    const std::string_view kind = type == QueryType::Limit ? kLimit : kSelect;
+    w_->end(copy_bytes(q, kind.data(), kind.size()));
     first_ = true;
   }
   void query_end(Span, int level) {
@@ -233,9 +244,15 @@ class JsonSink : public Sink<JsonValue> {
     q = copy_bytes(q, lab.data(), lab.size());
     w_->end(copy_bytes(q, close.data(), close.size()));
   }
-  void put_literal(const Literal& literal) {
-    if (!literal.plain) return w_->put_string(literal.raw, literal.doubled);
-    char* q = w_->room(literal.raw.size() + 2);
+  // `key` goes before the string, in the same write when the text needs
+  // no escapes.
+  void put_literal(const Literal& literal, std::string_view key = {}) {
+    if (!literal.plain) {
+      w_->put(key);
+      return w_->put_string(literal.raw, literal.doubled);
+    }
+    char* q = w_->room(key.size() + literal.raw.size() + 2);
+    q = copy_bytes(q, key.data(), key.size());
     *q++ = '"';
     q = copy_bytes(q, literal.raw.data(), literal.raw.size());
     *q++ = '"';
