@@ -724,7 +724,8 @@ class BRIXParser {
     if (!bare && !is_digit(static_cast<unsigned char>(p_[k]))) return false;
     const char* letters = p_;
     while (letters < e_ && is_alpha(static_cast<unsigned char>(*letters))) ++letters;
-    const bool call_too = layout_end(w) < e_ && *layout_end(w) == '(';
+    const char* after = layout_end(w);
+    const bool call_too = after < e_ && *after == '(';
     const bool course_too = class_id_at(letters);
     if (!call_too && !course_too) return true;
     return statement_matches();
