@@ -116,6 +116,13 @@ TEST(Reader, SelectorsThatBeginWithAKeyword) {
        R"({"version":"0.1.12","requirements":[{"query":{"quantity":{"Single":1},"type":"Select","selector":[{"Query":{"quantity":{"Single":1},"type":"Select","selector":[{"Class":{"department_id":"CSCI","course_number":1010,"lab":false}}]}}]},"description":"x","priority":1}]})"},
       {"$a = LIMIT(\"t\"); SELECT 1 FROM $a : \"x\";",
        "1:6-1:11 not a valid query (Did you mean: DIST)"},
+      {"SELECT 1 FROM SELECT (CSCI 1010) : \"x\";",
+       "failed parsing selector | 1:15-1:21 not a valid query (Did you mean: PLACEMENT)"},
+      {"SELECT 1 FROM [SELECT\n\t(CSCI 1010)] : \"x\";",
+       "failed parsing selector | 1:16-1:22 not a valid query (Did you mean: PLACEMENT)"},
+      {"SELECT 1 FROM [LIMIT 1 FROM CSCI 1010] : \"x\";",
+       "failed parsing selector | could not parse nested query | 1:16-1:21 LIMIT must be a "
+       "top-level query"},
   });
 }
 

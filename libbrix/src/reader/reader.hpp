@@ -722,10 +722,18 @@ class BRIXParser {
     const char* w = word_end(p_);
     const bool bare = static_cast<std::size_t>(w - p_) == k;
     if (!bare && !is_digit(static_cast<unsigned char>(p_[k]))) return false;
-    const char* letters = p_;
-    while (letters < e_ && is_alpha(static_cast<unsigned char>(*letters))) ++letters;
-    const char* after = layout_end(w);
-    const bool call_too = after < e_ && *after == '(';
+    // A bare keyword is all letters, and its word ends at a byte that is
+    // none; a space and a digit after it cannot lead to "(".
+    const char* letters = w;
+    if (!bare) {
+      letters = p_;
+      while (letters < e_ && is_alpha(static_cast<unsigned char>(*letters))) ++letters;
+    }
+    bool call_too = false;
+    if (!(bare && e_ - w >= 2 && w[0] == ' ' && is_digit(static_cast<unsigned char>(w[1])))) {
+      const char* after = layout_end(w);
+      call_too = after < e_ && *after == '(';
+    }
     const bool course_too = class_id_at(letters);
     if (!call_too && !course_too) return true;
     return statement_matches();
