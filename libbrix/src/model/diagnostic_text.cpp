@@ -63,9 +63,30 @@ char32_t decode_utf8(const unsigned char* p, const unsigned char* end, std::size
   return c;
 }
 
+// Counts what DiagnosticWriter would write, so that the text's string is
+// allocated once at its size: a large file's text grown a doubling at a time
+// touches nearly twice its size in fresh memory and copies it all again.
+class Tally {
+ public:
+  Tally& operator+=(char) {
+    ++size_;
+    return *this;
+  }
+  Tally& operator+=(std::string_view text) {
+    size_ += text.size();
+    return *this;
+  }
+  void append(const char*, std::size_t n) { size_ += n; }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_ = 0;
+};
+
+template <class Out>
 class DiagnosticWriter {
  public:
-  explicit DiagnosticWriter(std::string& out) : out_(out) {}
+  explicit DiagnosticWriter(Out& out) : out_(out) {}
 
   void parse_result(const ParseResult& result) {
     out_ += "ParseResult { parsed_brix_file: ";
@@ -253,22 +274,24 @@ class DiagnosticWriter {
     out_ += '"';
   }
 
-  std::string& out_;
+  Out& out_;
 };
 
 }  // namespace
 
 std::string diagnostic_text(const ParseResult& result) {
+  Tally tally;
+  DiagnosticWriter<Tally>(tally).parse_result(result);
   std::string out;
-  out.reserve(128);
-  DiagnosticWriter(out).parse_result(result);
+  out.reserve(tally.size());
+  DiagnosticWriter<std::string>(out).parse_result(result);
   return out;
 }
 
 std::string diagnostic_text(const VarValue& value) {
   std::string out;
   out.reserve(128);
-  DiagnosticWriter(out).var_value(value);
+  DiagnosticWriter<std::string>(out).var_value(value);
   return out;
 }
 
