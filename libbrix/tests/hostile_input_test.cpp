@@ -270,6 +270,21 @@ TEST(HostileInput, LargeInputs) {
   }
 }
 
+// "SELECT 1010" could also begin a course, so a nested statement is read ahead
+// before it is read; a chain of them to the nesting bound must not read ahead
+// once per path through the chain, which doubles with every level.
+TEST(HostileInput, NestedStatementsThatBeginLikeCourses) {
+  const std::string chain = repeat("SELECT 10102 FROM\n", 255);
+  const std::string valid = outcome(chain + "CSCI 1010 : \"x\";");
+  EXPECT_EQ(count(valid, R"("Query")"), 254u);
+  EXPECT_EQ(count(valid, R"("Single":10102)"), 255u);
+  EXPECT_EQ(summary("SELECT 1 FROM " + repeat("LIMIT 10102 FROM\n", 254) + "CSCI 1010 : \"x\";"),
+            "failed parsing selector | could not parse nested query | 1:15-1:20 LIMIT must be a "
+            "top-level query");
+  EXPECT_EQ(summary(chain + "CSCI 1010 : \"x\""),
+            "256:1 expected variable, XYZ, selector_list, or statement");
+}
+
 TEST(HostileInput, HundredThousandVariables) {
   std::string text;
   std::string list;

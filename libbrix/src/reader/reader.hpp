@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -1198,6 +1199,8 @@ class BRIXParser {
   bool muted_ = false;
   bool aborted_ = false;
   int depth_ = 0;
+  // statement_matches' answers by offset.
+  std::unordered_map<std::uint32_t, bool> settled_;
   std::uint32_t boundary_ = 0;
   std::size_t selectors_ = 0;
   std::size_t text_bytes_ = 0;
@@ -1220,6 +1223,13 @@ class BRIXParser {
 // grammar's answer to whether a statement stands there.
 template <class S>
 bool BRIXParser<S>::statement_matches() {
+  // Reading ahead reads the nested statements too, and they ask the same
+  // question at their own offsets. Each answer is kept, so that a chain of
+  // nested statements costs one read ahead per level, not one per path: two
+  // per level, doubling with every level, would let a short file run for
+  // hours.
+  const std::uint32_t at = off(p_);
+  if (const auto known = settled_.find(at); known != settled_.end()) return known->second;
   const char* start = p_;
   const int depth = depth_;
   const bool live = live_;
@@ -1229,6 +1239,7 @@ bool BRIXParser<S>::statement_matches() {
   p_ = start;
   depth_ = depth;
   live_ = live;
+  settled_.emplace(at, ok);
   return ok;
 }
 
