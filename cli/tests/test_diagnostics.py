@@ -22,13 +22,8 @@ def apply(text, fixes):
 SLIPS = {
     "missing ;": ('SELECT 1 FROM CSCI 1010 : "a"\nSELECT 1 FROM CSCI 1020 : "b";\n', (1, 30), "`;`"),
     "missing ; after a list": ('SELECT 1 FROM [CSCI 1010, CSCI 1020] : "a"\nSELECT 1 FROM CSCI 1010 : "b";\n', (1, 43), "after `\"` on line 1"),
-    "no description": ("SELECT 1 FROM PHYS 2100;\n", (1, 24), "description"),
     "nested description": ('SELECT 2 FROM [SELECT 1 FROM CSCI 1010 : "x", CSCI 1020] : "y";\n', (1, 40), "top-level"),
-    "lower-case select": ('select 1 from CSCI 1010 : "a";\n', (1, 1), "`SELECT`"),
-    "# comment": ('# comment\nSELECT 1 FROM CSCI 1010 : "a";\n', (1, 1), "`//`"),
-    "curly quotes": ('SELECT 1 FROM CSCI 1010 : \u201cIntro\u201d;\n', (1, 27), "straight double quotes"),
     "assignment without ;": ('$count = 2\nSELECT $count FROM CSCI 1010 : "a";\n', (1, 11), "`;`"),
-    "variable case": ('$core = CSCI 1010;\nSELECT 1 FROM $Core : "a";\n', (2, 15), "`$core`"),
     "department": ('SELECT 1 FROM CSXI 1010 : "a";\n', (1, 15), "`CSCI`"),
     "function": ('SELECT 1 FROM TAGG("x") : "a";\n', (1, 15), "`TAG`"),
 }
@@ -47,29 +42,10 @@ def test_slip_has_help_a_caret_on_it_and_a_fix_that_parses(brix, files, text, at
     assert brix("check", "fixed.brix")[0] == 0, fixed
 
 
-def test_too_large_a_number_is_shown_where_it_stands(brix, files):
-    status, found = diagnostics(brix, files, 'SELECT 70000 FROM CSCI 1010 : "a";\n')
-    assert status == 1 and found[0]["code"] == "E0204"
-    assert (found[0]["line"], found[0]["column"], found[0]["end_column"]) == (1, 8, 13)
-
-
-def test_recovery_reports_independent_errors_in_text_order(brix, files):
-    text = 'SELECT 0 FROM CSCI 1010 : "a";\n$x = ABCD 1010;\nSELECT 1 FROM $x : "b";\nSELECT 1 FROM CSCI 1010 "c";\n'
-    _, found = diagnostics(brix, files, text)
-    # The library's error comes first (a syntax error wins), then the others
-    # in text order; the use of $x follows from its failed assignment.
-    assert [(d["code"], d["line"]) for d in found] == [("E0101", 4), ("E0201", 1), ("E0401", 2)]
-
-
 # Warning code, a text that triggers it, a text that must not.
 WARNINGS = {
-    "W0201": ('SELECT 3 FROM [CSCI 1010, CSCI 1020, CSCI 1010] : "a";\n',
-              'SELECT 2 FROM [CSCI 1010, CSCI 1020, TAG("x")] : "a";\n'),
     "W0202": ('SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "a";\n', 'SELECT 1 FROM RANGE(MATH 3000, MATH 4999) : "a";\n'),
     "W0203": ('SELECT 1 FROM RANGE(MATH 3000, CSCI 4000) : "a";\n', 'SELECT 1 FROM RANGE(CSCI 3000, CSCI 4000) : "a";\n'),
-    "W0204": ('SELECT 1 FROM [TAG("x"), TAG( "x" )] : "a";\n', 'SELECT 1 FROM [TAG("x"), TAG("y")] : "a";\n'),
-    "W0205": ('SELECT 1 FROM CSCI 1010 : "  ";\n', 'SELECT 1 FROM CSCI 1010 : " a ";\n'),
-    "W0206": ('$c = CSCI 1010;\nSELECT 1 FROM CSCI 1010 : "a";\n', '$c = CSCI 1010;\nSELECT 1 FROM $c : "a";\n'),
     "W0207": ('$c = CSCI 1010;\n$c = CSCI 1020;\nSELECT 1 FROM $c : "a";\n',
               '$c = CSCI 1010;\nSELECT 1 FROM $c : "a";\n$c = CSCI 1020;\nSELECT 1 FROM $c : "b";\n'),
     "W0208": ('LIMIT 2 FROM [CSCI 1010, CSCI 1020] : "a";\n', 'LIMIT 1 FROM [CSCI 1010, CSCI 1020] : "a";\n'),
@@ -98,7 +74,6 @@ RUNS = {
     "byte-order mark": (["check", "bom.brix"], 0),
     "bare CR": (["check", "cr.brix"], 2),
     "catalog knows ABCD": (["--catalog", "cat.txt", "check", "abcd.brix"], 0),
-    "catalog without CSCI": (["--catalog", "cat.txt", "check", "a.brix"], 1),
     "catalog listed twice": (["--catalog", "twice.txt", "check", "a.brix"], 2),
 }
 
@@ -120,26 +95,11 @@ def test_usage_errors_and_read_errors_in_json(brix, files):
     assert status == 2 and json.loads(err)["code"] == "E0502" and "carriage return" in json.loads(err)["message"]
 
 
-# What a registrar sees: a heading with the code over each report (for an
-# error, the library's report exactly), the message said once, and the slip
-# marked with what is wrong there.
-SEEN = {
-    "missing ;": ('SELECT 1 FROM CSCI 1010 : "Intro"\nSELECT 1 FROM MATH 1210 : "b";\n', """\
-error[E0101]: the text does not follow the grammar
- --> f.brix:1:15
-  |
-1 | SELECT 1 FROM CSCI 1010 : "Intro"
-  |               ^---
-  |
-  = expected variable, XYZ, selector_list, or statement
- --> f.brix:1:34
-  |
-1 | SELECT 1 FROM CSCI 1010 : "Intro"
-  |                                  ^ `;` missing here
-  |
-  = help: each statement ends with `;` — add one after `"` on line 1
-"""),
-    "reversed range": ('SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "x";\n', """\
+# What a registrar sees for a warning: a heading with the code over the
+# report, the message said once, and the slip marked with what is wrong there.
+# (An error's heading over the library's report is pinned by test_cli.)
+REVERSED = 'SELECT 1 FROM RANGE(MATH 4999, MATH 3000) : "x";\n'
+REVERSED_SEEN = """\
 warning[W0202]: a RANGE whose first course comes after its second
  --> f.brix:1:15
   |
@@ -153,14 +113,9 @@ warning[W0202]: a RANGE whose first course comes after its second
   |                     ^^^^^^^^^^^^^^^^^^^^ reversed
   |
   = help: swap the two courses
-"""),
-}
+"""
 
 
-@pytest.mark.parametrize("text, seen", SEEN.values(), ids=SEEN.keys())
-def test_what_a_registrar_sees(brix, files, text, seen):
-    files({"f.brix": text})
-    _, out, err = brix("lint", "f.brix")
-    assert err == "f.brix:\n" + seen + "\n"
-    assert out.endswith("1 file: 0 ok, 1 with errors, 0 warnings\n" if seen.startswith("error")
-                        else "1 file: 1 ok, 0 with errors, 1 warning\n")
+def test_what_a_registrar_sees(brix, files):
+    files({"f.brix": REVERSED})
+    assert brix("lint", "f.brix") == (0, "1 file: 1 ok, 0 with errors, 1 warning\n", "f.brix:\n" + REVERSED_SEEN + "\n")

@@ -37,7 +37,6 @@ def usage(message):
 RUNS = {
     "stdin": (["fmt", "-"], MESSY, (0, TIDY, "")),
     "stdin named": (["fmt", "--stdin-filename", "in.brix", "--check", "-"], MESSY, (1, "in.brix\n", "")),
-    "stdin tidy": (["fmt", "-"], TIDY, (0, TIDY, "")),
     "check lists what would change": (["fmt", "--check", "tidy.brix", "messy.brix", "long.brix"], "",
                                       (1, "messy.brix\nlong.brix\n", "")),
     "check passes": (["fmt", "--check", "tidy.brix"], "", (0, "", "")),
