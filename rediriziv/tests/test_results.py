@@ -37,17 +37,6 @@ def test_library_errors_raise_value_error_with_the_chain_text():
         assert raised.value.__cause__ is None and raised.value.__context__ is None
 
 
-def test_two_invalid_extern_values_report_one():
-    with pytest.raises(ValueError) as raised:
-        parse_with_externals("", {"$a": "70000", "$b": "5-3"})
-    assert str(raised.value) in (
-        "Error parsing extern value for $a: quantity could not fit as u16\n\n"
-        "Caused by:\n    number too large to fit in target type",
-        "Error parsing extern value for $b:  --> 1:3\n  |\n1 | 5-3\n  |   ^\n  |\n"
-        "  = for any range n-k, k>=n must be true. 3<5",
-    )
-
-
 @pytest.mark.parametrize(
     "expr, text",
     [("3", "Quantity(Single(3))"), ('"é ""x"" 経済"', 'String("é \\"x\\" 経済")')],
@@ -56,10 +45,16 @@ def test_extern_values(expr, text):
     assert parse_extern_value(expr) == text
 
 
+def test_a_bad_extern_value_names_its_extern():
+    with pytest.raises(ValueError) as raised:
+        parse_with_externals("", {"$a": "70000"})
+    assert str(raised.value).startswith("Error parsing extern value for $a: ")
+
+
 def test_bad_extern_value():
     with pytest.raises(ValueError) as raised:
         parse_extern_value("[$x]")
-    assert str(raised.value) == " --> 1:2\n  |\n1 | [$x]\n  |  ^^\n  |\n  = undefined variable `$x`"
+    assert str(raised.value).endswith("= undefined variable `$x`")
 
 
 def test_signatures_and_docs():
