@@ -27,18 +27,24 @@ namespace {
 using detail::kHexDigits;
 using detail::kJsonEscapes;
 
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighs = 0x8080808080808080u;
+
+// The high bit of each byte of w that equals c, and possibly of bytes above
+// one that does (a borrow runs upwards): the lowest marked byte is always a
+// real match.
+inline std::uint64_t bytes_equal(std::uint64_t w, char c) {
+  const std::uint64_t x = w ^ (kOnes * static_cast<unsigned char>(c));
+  return (x - kOnes) & ~x & kHighs;
+}
+
 // Whether any of the eight bytes of w might need an escape (a control
-// character, '"' or '\\'). It may answer yes wrongly (a borrow can mark a
-// byte above a real match) but never no wrongly, which is all a fast path
-// needs: a text without such bytes, nearly every text, is copied whole.
+// character, '"' or '\\'). It may answer yes wrongly but never no wrongly,
+// which is all a fast path needs: a text without such bytes, nearly every
+// text, is copied whole.
 inline bool may_need_escape(std::uint64_t w) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
-  constexpr std::uint64_t kHighs = 0x8080808080808080u;
-  const std::uint64_t control = (w - kOnes * 0x20) & ~w;
-  const std::uint64_t quote = (w ^ (kOnes * '"'));
-  const std::uint64_t backslash = (w ^ (kOnes * '\\'));
-  return ((control | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs) !=
-         0;
+  const std::uint64_t control = (w - kOnes * 0x20) & ~w & kHighs;
+  return (control | bytes_equal(w, '"') | bytes_equal(w, '\\')) != 0;
 }
 
 // True when no byte of `text` needs an escape; false may also mean "not sure".
@@ -506,18 +512,11 @@ constexpr std::array<Token, 256> kTokens = [] {
 const char* string_end(const char* p, const char* const end) {
   for (;;) {
     if constexpr (std::endian::native == std::endian::little) {
-      constexpr std::uint64_t kOnes = 0x0101010101010101u;
-      constexpr std::uint64_t kHighs = 0x8080808080808080u;
       while (end - p >= 8) {
         std::uint64_t w;
         std::memcpy(&w, p, 8);
-        const std::uint64_t quote = w ^ (kOnes * '"');
-        const std::uint64_t backslash = w ^ (kOnes * '\\');
-        const std::uint64_t found =
-            (((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs;
+        const std::uint64_t found = bytes_equal(w, '"') | bytes_equal(w, '\\');
         if (found != 0) {
-          // The lowest marked byte is a real match: a borrow only marks
-          // bytes above one.
           p += std::countr_zero(found) / 8;
           break;
         }

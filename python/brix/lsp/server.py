@@ -19,7 +19,7 @@ from pygls.lsp.server import LanguageServer
 from pygls.uris import to_fs_path
 
 from .. import _check, _native, _symbols
-from .._types import BrixError, Diagnostic, Symbols
+from .._types import BrixError, Diagnostic, Span, Symbols
 from . import completion
 from .text import LineIndex, apply_change, clean
 
@@ -313,6 +313,11 @@ def _offset_at(ls: BrixServer, document: Document, position: lsp.Position) -> in
     return len(document.text[:index].encode("utf-8", "surrogatepass"))
 
 
+def _touches(span: Span, offset: int) -> bool:
+    """Whether the cursor at ``offset`` is within ``span`` or at either end of it."""
+    return span.start.offset <= offset <= span.end.offset
+
+
 @server.feature(
     lsp.TEXT_DOCUMENT_COMPLETION, lsp.CompletionOptions(trigger_characters=["$"], resolve_provider=False)
 )
@@ -352,10 +357,10 @@ def _variable_at(document: Document, offset: int) -> Tuple[Optional[int], List[i
     symbols = document.symbols
     target: Optional[int] = None
     for number, definition in enumerate(symbols.definitions):
-        if definition.span.start.offset <= offset <= definition.span.end.offset:
+        if _touches(definition.span, offset):
             target = number
     for use in symbols.uses:
-        if use.span.start.offset <= offset <= use.span.end.offset:
+        if _touches(use.span, offset):
             target = use.definition
     if target is None:
         return None, []
@@ -437,7 +442,7 @@ def hover(ls: BrixServer, params: lsp.HoverParams) -> Optional[lsp.Hover]:
     offset = _offset_at(ls, document, params.position)
     symbols = document.symbols
     for use in symbols.uses:
-        if use.span.start.offset <= offset <= use.span.end.offset:
+        if _touches(use.span, offset):
             if use.definition is None:
                 return _hover(f"`{use.name}` is not defined above")
             definition = symbols.definitions[use.definition]
@@ -449,7 +454,7 @@ def hover(ls: BrixServer, params: lsp.HoverParams) -> Optional[lsp.Hover]:
             where = document.lines.range(use.span.start.offset, use.span.end.offset, ls.encoding)
             return _hover(shown, where)
     for number, requirement in enumerate(symbols.requirements):
-        if requirement.span.start.offset <= offset <= requirement.span.end.offset:
+        if _touches(requirement.span, offset):
             words = _requirement_words(ls, document, number)
             if words is None:
                 return None
