@@ -116,7 +116,6 @@ def test_hostile_texts_are_escaped(hostile):
     assert html.count("</script>") == 1
     nav = tree.find(".//nav")
     assert [text_of(d) for d in find_class(nav, "desc")] == [hostile]
-    assert sum(text_of(e).count(hostile) for e in find_class(nav, "desc")) == 1
     assert [text_of(c) for c in find_class(nav, "Tag")] == [f'tagged "{hostile}"']
     assert tree.find(".//h1").text == hostile
     assert text_of(source_code(tree)) == text

@@ -160,38 +160,12 @@ static_assert(
     }(),
     "every function is suggested, once");
 
-// A name's length and the low bits of its first letter pick the one row it
-// can be: the two spellings share a bucket (their first letters differ only
-// in case), and no two rows do, so a name is compared once or twice, not
-// with all eighteen spellings.
-inline constexpr std::size_t kNameBucketLengths = 16;
-constexpr std::size_t function_bucket(std::string_view name) {
-  return name.size() * 32 + (static_cast<unsigned char>(name[0]) & 31u);
-}
-inline constexpr std::array<std::uint8_t, kNameBucketLengths* 32> kFunctionBuckets = [] {
-  constexpr std::uint8_t kNone = 0xFF;
-  std::array<std::uint8_t, kNameBucketLengths * 32> buckets{};
-  for (std::uint8_t& b : buckets) b = kNone;
-  for (std::size_t i = 0; i < kFunctions.size(); ++i) {
-    const FunctionRow& row = kFunctions[i];
-    std::uint8_t& b = buckets[function_bucket(row.upper)];
-    // Not a constant expression: two rows in one bucket, or a name too long.
-    if (row.upper.size() >= kNameBucketLengths || b != kNone ||
-        function_bucket(row.upper) != function_bucket(row.lower)) {
-      throw "function names collide in kFunctionBuckets";
-    }
-    b = static_cast<std::uint8_t>(i);
-  }
-  return buckets;
-}();
-
 // The row of a name written in either spelling; nothing for any other name.
 inline const FunctionRow* function_named(std::string_view name) {
-  if (name.empty() || name.size() >= kNameBucketLengths) return nullptr;
-  const std::uint8_t i = kFunctionBuckets[function_bucket(name)];
-  if (i >= kFunctions.size()) return nullptr;
-  const FunctionRow& row = kFunctions[i];
-  return name == row.upper || name == row.lower ? &row : nullptr;
+  for (const FunctionRow& row : kFunctions) {
+    if (name == row.upper || name == row.lower) return &row;
+  }
+  return nullptr;
 }
 
 inline constexpr std::array<bool, RULE_COUNT> kFunctionRules = [] {
