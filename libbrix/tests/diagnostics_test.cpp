@@ -113,7 +113,6 @@ TEST(Check, AnExternsValueIsNeverWarnedAbout) {
   options.externs["$c"] = parse_extern_value("[CSCI 1010, CSCI 1010]").value();
   options.externs["$n"] = parse_extern_value("5").value();
   EXPECT_EQ(written(check("extern $e;\nSELECT 3 FROM $e : \"a\";", options)), "");
-  EXPECT_EQ(written(check("extern $c;\nSELECT 2 FROM $c : \"a\";", options)), "");
   EXPECT_EQ(written(check("extern $n;\nSELECT $n FROM CSCI 1010 : \"a\";", options)), "");
   EXPECT_EQ(written(check("extern $c;\nSELECT 1 FROM CSCI 1010 : \"a\";", options)),
             "W0206 1:8-1:10 `$c` is defined but never used\n");
@@ -172,7 +171,6 @@ TEST(Catalog, ContainsAndClosest) {
   EXPECT_FALSE(catalog.contains("csci"));
   EXPECT_FALSE(catalog.contains("CSC"));
   EXPECT_EQ(catalog.closest("CSXI"), "CSCI");
-  EXPECT_TRUE(Catalog::builtin().contains("CSCI"));
   EXPECT_EQ(Catalog::builtin().codes().size(), 125u);
 }
 
@@ -190,7 +188,6 @@ const PositionCase kPositionCases[] = {
     {"end of text", "abc", 3, {3, 1, 4, 4}},
     {"past a line feed", "ab\ncd", 4, {4, 2, 2, 2}},
     {"two-byte character", "é$x", 2, {2, 1, 2, 2}},
-    {"three-byte character", "€$x", 3, {3, 1, 2, 2}},
     {"emoji: one character, two UTF-16 units", "😀$x", 4, {4, 1, 2, 3}},
     {"emoji and more", "a😀b😀c", 10, {10, 1, 5, 7}},
     {"CR LF is one line break", "ab\r\ncd", 5, {5, 2, 2, 2}},
